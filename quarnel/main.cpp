@@ -1,0 +1,6 @@
+#include "quarnel.h"
+
+int main(int argc, char** argv)
+{
+    return quarnel_main(argc, argv);
+}

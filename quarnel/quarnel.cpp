@@ -1,0 +1,195 @@
+#include "quarnel.h"
+
+#include <charconv>
+#include <cstdarg>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#if defined(_WIN32)
+#include <fcntl.h>
+#include <io.h>
+#endif
+
+#include "c_writer.h"
+
+DumperSettings dumper_settings;
+
+// ---- buffered standard output ----
+
+static char out_buffer[out_capacity];
+static std::size_t out_used = 0;
+static bool out_failed = false;
+
+static void out_drain()
+{
+    if (out_used != 0 && std::fwrite(out_buffer, 1, out_used, stdout) != out_used)
+        out_failed = true;
+    out_used = 0;
+}
+
+char* out_reserve(std::size_t size)
+{
+    if (out_capacity - out_used < size) out_drain();
+    return out_buffer + out_used;
+}
+
+void out_commit(char* end)
+{
+    out_used = static_cast<std::size_t>(end - out_buffer);
+}
+
+void out_text(const char* text, std::size_t length)
+{
+    if (out_capacity - out_used < length) {
+        out_drain();
+        if (length > out_capacity) {
+            if (std::fwrite(text, 1, length, stdout) != length) out_failed = true;
+            return;
+        }
+    }
+    std::memcpy(out_buffer + out_used, text, length);
+    out_used += length;
+}
+
+void out_str(const char* text)
+{
+    out_text(text, std::strlen(text));
+}
+
+void out_printf(const char* format, ...)
+{
+    std::va_list args;
+    va_start(args, format);
+    std::size_t room = out_capacity - out_used;
+    int length = std::vsnprintf(out_buffer + out_used, room, format, args);
+    va_end(args);
+    if (length >= 0 && static_cast<std::size_t>(length) < room) {
+        out_used += static_cast<std::size_t>(length);
+        return;
+    }
+
+    // Did not fit in the room left (a long file name can make a line of
+    // any length): start a fresh buffer, or go straight to stdout.
+    out_drain();
+    va_start(args, format);
+    if (length >= 0 && static_cast<std::size_t>(length) < out_capacity) {
+        std::vsnprintf(out_buffer, out_capacity, format, args);
+        out_used = static_cast<std::size_t>(length);
+    } else if (std::vfprintf(stdout, format, args) < 0) {
+        out_failed = true;
+    }
+    va_end(args);
+}
+
+bool out_flush()
+{
+    out_drain();
+    if (std::fflush(stdout) != 0) out_failed = true;
+    return !out_failed && !std::ferror(stdout);
+}
+
+char* put_decimal(char* at, long value)
+{
+    return std::to_chars(at, at + 24, value).ptr;
+}
+
+void fail(const char* format, ...)
+{
+    // Whatever was dumped before the failure goes out first, in order.
+    out_flush();
+    std::va_list args;
+    va_start(args, format);
+    std::vfprintf(stderr, format, args);
+    va_end(args);
+    std::exit(1);
+}
+
+// ---- command line ----
+
+static void print_usage()
+{
+    std::fprintf(stderr, "* quarnel %s *\n", "$Revision: 1.2 $");
+    std::fprintf(stderr, "written by quarnel-pavrin project <quarnel-pavrin@example.org>\n");
+    std::fprintf(stderr, "usage: %s [options] [file.anm]\n", dumper_settings.program_name);
+    std::fprintf(stderr, "option:\n");
+    std::fprintf(stderr, "  -d  debug mode\n");
+    std::fprintf(stderr, "  -s  static symbol\n");
+    std::fprintf(stderr, "  -l  lower case label\n");
+    std::fprintf(stderr, "  -r  reverse spt\n");
+}
+
+// Standard input is read, and the C text written, as raw bytes on every
+// host: no newline translation, no end-of-file byte.
+static void use_binary_standard_streams()
+{
+#if defined(_WIN32)
+    _setmode(_fileno(stdin), _O_BINARY);
+    _setmode(_fileno(stdout), _O_BINARY);
+#endif
+}
+
+// "-" is standard input (which a later "-" goes on reading from where this
+// dump stopped); anything else is a file name.
+static void dump_argument(const char* argument)
+{
+    if (std::strcmp(argument, "-") == 0) {
+        dump_file(stdin, "<stdin>");
+        return;
+    }
+    std::FILE* in = std::fopen(argument, "rb");
+    if (!in) fail("%s: ``%s'' open error!\n", dumper_settings.program_name, argument);
+    dump_file(in, argument);
+    std::fclose(in);
+}
+
+// A dump that ran through can still have lost output (a full disk, a closed
+// pipe): that is a failure too.
+static int finish()
+{
+    if (out_flush()) return 0;
+    std::fprintf(stderr, "%s: write error!\n", dumper_settings.program_name);
+    return 1;
+}
+
+int quarnel_main(int argc, char** argv)
+{
+    if (argc > 0 && argv[0] && argv[0][0]) dumper_settings.program_name = argv[0];
+    use_binary_standard_streams();
+    // The dump does its own buffering; stdio only passes it on.
+    std::setvbuf(stdout, nullptr, _IONBF, 0);
+
+    // Options: only the character after '-' counts ("-dl" is "-d"); the scan
+    // ends at the first argument not starting with '-', or at "--", which is
+    // itself the first file argument less its first dash.
+    int next = 1;
+    const char* first_file = nullptr;
+    for (; next < argc && argv[next][0] == '-'; ++next) {
+        const char* option = argv[next];
+        switch (option[1]) {
+        case 'd': dumper_settings.debug = true; break;
+        case 's': dumper_settings.static_symbols = true; break;
+        case 'l': dumper_settings.lower = true; break;
+        case 'r': dumper_settings.reverse = true; break;
+        case '?': print_usage(); return 0;
+        case '-': first_file = option + 1; break;
+        default:
+            std::fprintf(stderr, "%s: unknown option ``%s''\n", dumper_settings.program_name,
+                         option);
+            print_usage();
+            return 1;
+        }
+        if (first_file) {
+            ++next;
+            break;
+        }
+    }
+
+    if (!first_file && next >= argc) {
+        dump_file(stdin, "<stdin>");
+        return finish();
+    }
+    if (first_file) dump_argument(first_file);
+    for (; next < argc; ++next) dump_argument(argv[next]);
+    return finish();
+}

@@ -1,0 +1,253 @@
+// quarnel as its users run it: the built binary, its arguments, standard
+// input, and the exact bytes on stdout and stderr with the exit status.
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+
+#include <string>
+#include <vector>
+
+#include "test_support.h"
+
+namespace {
+
+const std::string quarnel = QUARNEL_PATH;
+
+const std::string usage =
+    "* quarnel $Revision: 1.2 $ *\n"
+    "written by quarnel-pavrin project <quarnel-pavrin@example.org>\n"
+    "usage: quarnel [options] [file.anm]\n"
+    "option:\n"
+    "  -d  debug mode\n"
+    "  -s  static symbol\n"
+    "  -l  lower case label\n"
+    "  -r  reverse spt\n";
+
+std::string replace_all(std::string text, const std::string& from, const std::string& to)
+{
+    for (std::size_t at = 0; (at = text.find(from, at)) != std::string::npos; at += to.size())
+        text.replace(at, from.size(), to);
+    return text;
+}
+
+// The dump of a file holding only a zero header word and a zero count word.
+std::string empty_dump(const std::string& name, const std::string& label)
+{
+    return "/* file: " + name +
+           " */\n/* header *\n * 0x00000000\n *  id: 0x00\n *  version: 0x00\n"
+           " *  flag:\n *   clt: 0\n *   tpf: 0 (4bit)\n * \n * 0x00000000\n"
+           " *  nsequence: 0\n *  nspritegp: 0\n */\n/* sequence\n"
+           " * seq(atr,time,sprgpno,x,y)\n */\n"
+           "SEQ " + label + "_seq[0+1] = {\n  seq(0,0,0,0,0)\t/* End mark */\n};\n"
+           "/* Sprite group */\n"
+           "/* spt(ox,oy,u,v,w,h,clx,cly,bno,csn,tpf,tpn,abe,abr,rotf,rot,rsz,x,y) */\n"
+           "SPT *" + label + "_ptr[0+1] = {\n  NULL\n};\n";
+}
+
+class QuarnelCli : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        dir = make_temp_dir();
+        walk = read_file(TEST_DATA_DIR "/../../examples/walk.anm");
+        walk_plain = read_file(TEST_DATA_DIR "/walk_plain.expected");
+        mkdir((dir + "/data").c_str(), 0700);
+        write_file(dir + "/data/Walk-1.anm", walk);
+        write_file(dir + "/a.anm", le_words({0, 0}));
+        write_file(dir + "/b.anm", le_words({0, 0}));
+    }
+
+    RunResult run(std::vector<std::string> args, const std::string& input = "")
+    {
+        args.insert(args.begin(), "quarnel");
+        return run_tool(quarnel, args, input, dir);
+    }
+
+    std::string walk_as_stdin() const
+    {
+        return replace_all(replace_all(walk_plain, "data/Walk-1.anm", "<stdin>"),
+                           "anm_Walk_1_anm", "anm__stdin_");
+    }
+
+    std::string dir, walk, walk_plain;
+};
+
+TEST_F(QuarnelCli, WorkedExamplesByNameAndThroughStandardInput)
+{
+    RunResult plain = run({"data/Walk-1.anm"});
+    EXPECT_EQ(plain.out, walk_plain);
+    EXPECT_EQ(plain.err, "");
+    EXPECT_EQ(plain.status, 0);
+
+    RunResult all = run({"-s", "-l", "-r", "-d", "data/Walk-1.anm"});
+    EXPECT_EQ(all.out, read_file(TEST_DATA_DIR "/walk_slrd.expected"));
+    EXPECT_EQ(all.status, 0);
+
+    RunResult piped = run({}, walk);
+    EXPECT_EQ(piped.out, walk_as_stdin());
+    EXPECT_EQ(piped.status, 0);
+
+    // bytes after the last group are never read
+    RunResult trailing = run({}, walk + le_words({0x12345678}));
+    EXPECT_EQ(trailing.out, walk_as_stdin());
+    EXPECT_EQ(trailing.status, 0);
+}
+
+TEST_F(QuarnelCli, ArgumentsChooseStreamsOptionsAndStatus)
+{
+    const std::string a = empty_dump("a.anm", "anm_a_anm");
+    const std::string b = empty_dump("b.anm", "anm_b_anm");
+    const std::string in = empty_dump("<stdin>", "anm__stdin_");
+    const std::string empty_input = le_words({0, 0});
+    struct Case {
+        std::vector<std::string> args;
+        std::string out, err;
+        int status;
+    };
+    const Case cases[] = {
+        {{}, in, "", 0},
+        {{"-s", "-l"},
+         replace_all(replace_all(in, "SEQ", "static SEQ"), "SPT *", "static SPT *"), "", 0},
+        {{"a.anm", "-", "b.anm"}, a + in + b, "", 0},
+        {{"--", "b.anm"}, in + b, "", 0},
+        {{"-"}, "", "quarnel: unknown option ``-''\n" + usage, 1},
+        {{"-x", "a.anm"}, "", "quarnel: unknown option ``-x''\n" + usage, 1},
+        {{"-d", "-?", "a.anm"}, "", usage, 0},
+        {{"-?x"}, "", usage, 0},
+        {{"a.anm", "-d"}, a, "quarnel: ``-d'' open error!\n", 1},
+        {{"--d"}, "", "quarnel: ``-d'' open error!\n", 1},
+        {{"a.anm", "missing.anm", "b.anm"}, a, "quarnel: ``missing.anm'' open error!\n", 1},
+        {{"-lx", "A.B"}, "", "quarnel: ``A.B'' open error!\n", 1},
+        {{"-dl", "a.anm"}, a, "", 0},  // only -d: the label keeps its case
+        {{"-s", "a.anm"},
+         replace_all(replace_all(a, "SEQ", "static SEQ"), "SPT *", "static SPT *"), "", 0},
+    };
+    for (const Case& c : cases) {
+        std::string shown;
+        for (const std::string& arg : c.args) shown += arg + " ";
+        RunResult r = run(c.args, empty_input);
+        EXPECT_EQ(r.out, c.out) << shown;
+        EXPECT_EQ(r.err, c.err) << shown;
+        EXPECT_EQ(r.status, c.status) << shown;
+    }
+}
+
+TEST_F(QuarnelCli, RepeatedStandardInputContinuesWhereTheLastDumpStopped)
+{
+    RunResult r = run({"--", "a.anm", "-"}, walk + le_words({0, 0}));
+    EXPECT_EQ(r.out, walk_as_stdin() + empty_dump("a.anm", "anm_a_anm") +
+                         empty_dump("<stdin>", "anm__stdin_"));
+    EXPECT_EQ(r.status, 0);
+
+    RunResult ended = run({"--", "-"}, walk);
+    EXPECT_EQ(ended.out, walk_as_stdin() + "/* file: <stdin> */\n/* header *\n");
+    EXPECT_EQ(ended.err, "quarnel: <stdin> reach end of file!\n");
+    EXPECT_EQ(ended.status, 1);
+}
+
+// Cut anywhere, the example dumps exactly as far as it was read whole and
+// then reports the end; no word cut short is ever shown.
+TEST_F(QuarnelCli, StreamCutAtEveryByteReportsTheEnd)
+{
+    const std::string full = walk_as_stdin();
+    std::size_t previous_length = 0;
+    for (std::size_t length = 0; length < walk.size(); ++length) {
+        RunResult r = run({}, walk.substr(0, length));
+        EXPECT_EQ(r.status, 1) << length;
+        EXPECT_EQ(r.err, "quarnel: <stdin> reach end of file!\n") << length;
+        EXPECT_EQ(full.compare(0, r.out.size(), r.out), 0) << length;
+        EXPECT_LT(r.out.size(), full.size()) << length;
+        EXPECT_GE(r.out.size(), previous_length) << length;
+        if (length % 4 != 0) {
+            RunResult word_start = run({}, walk.substr(0, length - length % 4));
+            EXPECT_EQ(r.out, word_start.out) << length;
+        }
+        previous_length = r.out.size();
+    }
+    EXPECT_EQ(run({}, "").out, "/* file: <stdin> */\n/* header *\n");
+}
+
+TEST_F(QuarnelCli, GroupSizesOutside1To127AreRejectedAfterTheHeadLine)
+{
+    const std::vector<std::uint32_t> square_sprite = {1, 0x10000000, 0, 0};
+    struct Case {
+        std::uint32_t nsprt;
+        std::string head, err;
+    };
+    const Case cases[] = {
+        {0, "static SPT anm__stdin__000[0+1] = {\n", "quarnel: invalid nsprt 0!\n"},
+        {128, "static SPT anm__stdin__000[128+1] = {\n", "quarnel: invalid nsprt 128!\n"},
+        {0xffffffff, "static SPT anm__stdin__000[-1+1] = {\n", "quarnel: invalid nsprt -1!\n"},
+        {127, "static SPT anm__stdin__000[127+1] = {\n", ""},
+    };
+    for (const Case& c : cases) {
+        std::vector<std::uint32_t> words = {0, 1, c.nsprt};
+        for (std::uint32_t i = 0; i < 127; ++i)
+            words.insert(words.end(), square_sprite.begin(), square_sprite.end());
+        RunResult r = run({}, le_words(words));
+        std::size_t head = r.out.find("static SPT");
+        ASSERT_NE(head, std::string::npos) << c.nsprt;
+        EXPECT_EQ(r.err, c.err) << c.nsprt;
+        if (c.err.empty()) {
+            EXPECT_EQ(r.status, 0);
+            EXPECT_NE(r.out.find("[127+1] = {\n  spt(0,0,1,0,8,8,"), std::string::npos);
+        } else {
+            EXPECT_EQ(r.out.substr(head), c.head) << c.nsprt;
+            EXPECT_EQ(r.status, 1) << c.nsprt;
+        }
+    }
+}
+
+TEST_F(QuarnelCli, GroupNumbersGrowPastThreeDigits)
+{
+    std::vector<std::uint32_t> words = {0, 1001};
+    for (int group = 0; group < 1001; ++group)
+        words.insert(words.end(), {1, static_cast<std::uint32_t>(group), 0x10000000, 0, 0});
+    RunResult r = run({}, le_words(words));
+    EXPECT_EQ(r.status, 0);
+    for (const char* line : {"static SPT anm__stdin__000[1+1] = {\n",
+                             "static SPT anm__stdin__999[1+1] = {\n",
+                             "static SPT anm__stdin__1000[1+1] = {\n", "  anm__stdin__007,\n",
+                             "  anm__stdin__1000,\n  NULL\n};\n"})
+        EXPECT_NE(r.out.find(line), std::string::npos) << line;
+}
+
+TEST_F(QuarnelCli, DiagnosticsNameTheProgramAsInvokedAndTheStream)
+{
+    mkdir((dir + "/folder").c_str(), 0700);
+    RunResult folder = run({"folder"});
+    EXPECT_EQ(folder.out, "/* file: folder */\n/* header *\n");
+    EXPECT_EQ(folder.err, "quarnel: folder read error!\n");
+    EXPECT_EQ(folder.status, 1);
+
+    RunResult renamed = run_tool(quarnel, {"/opt/bin/qq", "-q"}, "", dir);
+    EXPECT_EQ(renamed.err.substr(0, 36), "/opt/bin/qq: unknown option ``-q''\n*");
+    EXPECT_NE(renamed.err.find("usage: /opt/bin/qq [options]"), std::string::npos);
+
+    RunResult unnamed = run_tool(quarnel, {"", "nothing"}, "", dir);
+    EXPECT_EQ(unnamed.err, "quarnel: ``nothing'' open error!\n");
+}
+
+TEST_F(QuarnelCli, FileCommentStaysAClosedComment)
+{
+    mkdir((dir + "/odd*").c_str(), 0700);
+    mkdir((dir + "/odd*/x*").c_str(), 0700);
+    write_file(dir + "/odd*/x*/y.anm", le_words({0, 0}));
+    RunResult r = run({"odd*/x*/y.anm"});
+    EXPECT_EQ(r.out.substr(0, 29), "/* file: odd*\\/x*\\/y.anm */\n/");
+    EXPECT_NE(r.out.find("SEQ anm_y_anm_seq"), std::string::npos);
+}
+
+TEST_F(QuarnelCli, LostOutputIsAFailure)
+{
+    RunResult r = run_tool(quarnel, {"quarnel", "data/Walk-1.anm"}, "", dir, "/dev/full");
+    EXPECT_EQ(r.err, "quarnel: write error!\n");
+    EXPECT_EQ(r.status, 1);
+
+    // a dump that fails anyway reports only its own failure
+    RunResult cut = run_tool(quarnel, {"quarnel"}, walk.substr(0, 30), dir, "/dev/full");
+    EXPECT_EQ(cut.err, "quarnel: <stdin> reach end of file!\n");
+    EXPECT_EQ(cut.status, 1);
+}
+
+}  // namespace
