@@ -108,17 +108,36 @@ static void write_sequence_table(std::FILE* in, const char* label, int nsequence
     out_str("  seq(0,0,0,0,0)\t/* End mark */\n};\n");
 }
 
+// Each number is followed by ',' and the last one by ')'.
+static char* put_field(char* at, int value, char separator)
+{
+    at = put_decimal(at, value);
+    *at = separator;
+    return at + 1;
+}
+
 static char* put_sprite_line(char* at, const SpriteEntry& e)
 {
-    const int values[19] = {e.ox,  e.oy,  e.u,   e.v,   e.w,   e.h,    e.clx,
-                            e.cly, e.bno, e.csn, e.tpf, e.tpn, e.abe,  e.abr,
-                            e.rotf, e.rot, e.rsz, e.x,  e.y};
     at = put_literal(at, "  spt(", 6);
-    for (int value : values) {
-        at = put_decimal(at, value);
-        *at++ = ',';
-    }
-    at[-1] = ')';
+    at = put_field(at, e.ox, ',');
+    at = put_field(at, e.oy, ',');
+    at = put_field(at, e.u, ',');
+    at = put_field(at, e.v, ',');
+    at = put_field(at, e.w, ',');
+    at = put_field(at, e.h, ',');
+    at = put_field(at, e.clx, ',');
+    at = put_field(at, e.cly, ',');
+    at = put_field(at, e.bno, ',');
+    at = put_field(at, e.csn, ',');
+    at = put_field(at, e.tpf, ',');
+    at = put_field(at, e.tpn, ',');
+    at = put_field(at, e.abe, ',');
+    at = put_field(at, e.abr, ',');
+    at = put_field(at, e.rotf, ',');
+    at = put_field(at, e.rot, ',');
+    at = put_field(at, e.rsz, ',');
+    at = put_field(at, e.x, ',');
+    at = put_field(at, e.y, ')');
     return put_literal(at, ",\n", 2);
 }
 

@@ -1,6 +1,5 @@
 #include "quarnel.h"
 
-#include <charconv>
 #include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
@@ -87,11 +86,6 @@ bool out_flush()
     out_drain();
     if (std::fflush(stdout) != 0) out_failed = true;
     return !out_failed && !std::ferror(stdout);
-}
-
-char* put_decimal(char* at, long value)
-{
-    return std::to_chars(at, at + 24, value).ptr;
 }
 
 void fail(const char* format, ...)

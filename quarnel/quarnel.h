@@ -7,6 +7,7 @@
 #ifndef QUARNEL_QUARNEL_H
 #define QUARNEL_QUARNEL_H
 
+#include <charconv>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -50,7 +51,16 @@ inline char* put_literal(char* at, const char* text, std::size_t length)
     std::memcpy(at, text, length);
     return at + length;
 }
-char* put_decimal(char* at, long value);
+// Many fields of a sprite are a single digit, so that case skips the general
+// conversion. `at` needs room for 11 characters.
+inline char* put_decimal(char* at, int value)
+{
+    if (static_cast<unsigned>(value) < 10) {
+        *at = static_cast<char>('0' + value);
+        return at + 1;
+    }
+    return std::to_chars(at, at + 11, value).ptr;
+}
 
 // Flushes stdout, writes the message (a printf format) to stderr and ends the
 // process with status 1. Every failure of a dump ends this way.
