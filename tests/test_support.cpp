@@ -5,15 +5,33 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <gtest/gtest.h>
+
 #include <cstdio>
+#include <filesystem>
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
+
+// Every directory a test asks for is removed, with its contents, once the
+// whole test program has run.
+static std::vector<std::string> temp_dirs;
+
+namespace {
+struct RemoveTempDirs : testing::Environment {
+    void TearDown() override
+    {
+        for (const std::string& dir : temp_dirs) std::filesystem::remove_all(dir);
+    }
+};
+const auto* registered = testing::AddGlobalTestEnvironment(new RemoveTempDirs);
+}  // namespace
 
 std::string make_temp_dir()
 {
     std::string pattern = "/tmp/qp_test_XXXXXX";
     if (!mkdtemp(pattern.data())) std::abort();
+    temp_dirs.push_back(pattern);
     return pattern;
 }
 
@@ -77,6 +95,7 @@ RunResult run_tool(const std::string& program, const std::vector<std::string>& a
         dup2(out, 1);
         dup2(err, 2);
         if (!workdir.empty() && chdir(workdir.c_str()) != 0) _exit(126);
+        alarm(60);
         execv(program.c_str(), args.data());
         _exit(127);
     }

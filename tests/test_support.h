@@ -17,7 +17,9 @@ struct RunResult {
 // Runs `program` with the argument vector `argv` (argv[0] included, so tests
 // can choose the name the tool is invoked under), feeding `input` on
 // standard input, inside `workdir` when it is not empty. Standard output goes
-// to `out_path` when one is given (result.out then stays empty).
+// to `out_path` when one is given (result.out then stays empty). A run that
+// takes longer than a minute is killed by SIGALRM: a hang fails the test
+// instead of stalling the suite.
 RunResult run_tool(const std::string& program, const std::vector<std::string>& argv,
                    const std::string& input = "", const std::string& workdir = "",
                    const std::string& out_path = "");

@@ -1,0 +1,228 @@
+#include "map_canvas.h"
+
+#include <algorithm>
+#include <cstddef>
+#include <cstdlib>
+#include <cstring>
+
+#include "map_format.h"
+#include "pavrin.h"
+
+unsigned char* canvas = nullptr;
+CanvasPoint cursor = {0, 0};
+CanvasSize totals = {0, 0};
+
+// The copy of the name of the input that set the cell size. The input's own
+// name may not outlive its read, but the mismatch warning quotes it for the
+// rest of the run; kept here so a later input that takes over can free it.
+static char* cell_size_source_copy = nullptr;
+
+// A result the header can describe always lies inside the canvas, so the
+// size check alone keeps write_map from reading past it.
+static_assert(max_header_size_value <= canvas_side, "a writable result must fit on the canvas");
+
+constexpr std::size_t canvas_row_bytes = static_cast<std::size_t>(canvas_side) * cell_bytes;
+
+static unsigned char* canvas_cell(std::int32_t x, std::int32_t y)
+{
+    return canvas + static_cast<std::size_t>(y) * canvas_row_bytes +
+           static_cast<std::size_t>(x) * cell_bytes;
+}
+
+bool init_canvas()
+{
+    std::free(canvas);
+    if (concatenator_settings.cell_size_source == cell_size_source_copy)
+        concatenator_settings.cell_size_source = "<default>";
+    std::free(cell_size_source_copy);
+    cell_size_source_copy = nullptr;
+    cursor = {0, 0};
+    totals = {0, 0};
+    // calloc hands back zero pages that are only touched when a map lands
+    // on them, so a small join stays small in memory.
+    canvas = static_cast<unsigned char*>(
+        std::calloc(static_cast<std::size_t>(canvas_side) * canvas_side, cell_bytes));
+    return canvas != nullptr;
+}
+
+// ---- reading ----
+
+static bool keep_cell_size_source(const char* name)
+{
+    std::size_t length = std::strlen(name) + 1;
+    char* copy = static_cast<char*>(std::malloc(length));
+    if (!copy) return false;
+    std::memcpy(copy, name, length);
+    std::free(cell_size_source_copy);
+    cell_size_source_copy = copy;
+    concatenator_settings.cell_size_source = copy;
+    return true;
+}
+
+// Only the cell width says whether the run has a cell size yet, so -c0, or
+// an input whose cell width is 0, leaves it to the next input. A mismatch is
+// only a warning: the map is still placed and the run's size stays.
+static int agree_cell_size(const MapHeader& header, const char* name)
+{
+    ConcatenatorSettings& settings = concatenator_settings;
+    if (settings.cell_width != 0) {
+        if (header.cell_width != settings.cell_width || header.cell_height != settings.cell_height)
+            std::fprintf(stderr, "%s: cell size miss match %s:%dx%d and %s:%dx%d\n",
+                         settings.program_name, settings.cell_size_source, settings.cell_width,
+                         settings.cell_height, name, header.cell_width, header.cell_height);
+        return 0;
+    }
+    if (!keep_cell_size_source(name)) {
+        std::fprintf(stderr, "%s: more core!\n", settings.program_name);
+        return 1;
+    }
+    settings.cell_width = header.cell_width;
+    settings.cell_height = header.cell_height;
+    return 0;
+}
+
+static bool fits_on_canvas(const MapHeader& header)
+{
+    return cursor.x + header.map_width <= canvas_side &&
+           cursor.y + header.map_height <= canvas_side;
+}
+
+// Each row is read whole into a buffer of exactly one row and moved onto the
+// canvas in one copy. A short row stops the copy; the rows before it stay on
+// the canvas, which is harmless since the run ends without writing.
+static int copy_rows(std::FILE* in, const char* name, const MapHeader& header)
+{
+    std::size_t width = header.map_width;
+    if (width == 0) return 0;
+    std::size_t row_bytes = width * cell_bytes;
+    unsigned char* row = static_cast<unsigned char*>(std::malloc(row_bytes));
+    if (!row) {
+        std::fprintf(stderr, "%s: more core!\n", concatenator_settings.program_name);
+        return 1;
+    }
+    for (std::int32_t r = 0; r < header.map_height; ++r) {
+        if (!read_map_row(in, row, width)) {
+            std::fprintf(stderr, "%s: ``%s'' read error!\n", concatenator_settings.program_name,
+                         name);
+            std::free(row);
+            return 1;
+        }
+        std::memcpy(canvas_cell(cursor.x, cursor.y + r), row, row_bytes);
+    }
+    std::free(row);
+    return 0;
+}
+
+static void advance_cursor(const MapHeader& header)
+{
+    std::int32_t width = header.map_width;
+    std::int32_t height = header.map_height;
+    if (concatenator_settings.horizontal) {
+        cursor.x += width;
+        totals.width += width;
+        totals.height = std::max(totals.height, height);
+    } else {
+        cursor.y += height;
+        totals.height += height;
+        totals.width = std::max(totals.width, width);
+    }
+}
+
+int read_map(std::FILE* in, const char* name)
+{
+    const ConcatenatorSettings& settings = concatenator_settings;
+    MapHeader header;
+    if (!read_map_header(in, header)) {
+        std::fprintf(stderr, "%s: ``%s''header read error!\n", settings.program_name, name);
+        return 1;
+    }
+    if (agree_cell_size(header, name) != 0) return 1;
+    if (settings.verbose)
+        std::fprintf(stderr, "%4d x %4d %+5d %+5d %s\n", header.map_width, header.map_height,
+                     cursor.x, cursor.y, name);
+    // The cursor stays inside the canvas because every map placed so far
+    // fitted, so these sums cannot overflow.
+    if (!fits_on_canvas(header)) {
+        std::fprintf(stderr, "%s: ``%s'' does not fit on the canvas!\n", settings.program_name,
+                     name);
+        return 1;
+    }
+    if (copy_rows(in, name, header) != 0) return 1;
+    advance_cursor(header);
+    return 0;
+}
+
+// ---- writing ----
+
+// A forced size of 0 means none was given for that side.
+static CanvasSize result_size()
+{
+    CanvasSize size = totals;
+    if (concatenator_settings.new_width != 0) size.width = concatenator_settings.new_width;
+    if (concatenator_settings.new_height != 0) size.height = concatenator_settings.new_height;
+    return size;
+}
+
+static bool fits_header(std::int32_t value)
+{
+    return value >= 0 && value <= max_header_size_value;
+}
+
+// Checked on the size that will be written, so a join wider than the header
+// allows that -w crops back into range is still fine.
+int check_result_size()
+{
+    const ConcatenatorSettings& settings = concatenator_settings;
+    CanvasSize size = result_size();
+    if (!fits_header(size.width) || !fits_header(size.height)) {
+        std::fprintf(stderr, "%s: map size %dx%d out of range!\n", settings.program_name,
+                     size.width, size.height);
+        return 1;
+    }
+    if (!fits_header(settings.cell_width) || !fits_header(settings.cell_height)) {
+        std::fprintf(stderr, "%s: cell size %dx%d out of range!\n", settings.program_name,
+                     settings.cell_width, settings.cell_height);
+        return 1;
+    }
+    return 0;
+}
+
+// The canvas itself is left alone: a smaller size crops the result to its
+// top-left part, a larger one takes in the zero cells right and below.
+static void apply_forced_size()
+{
+    const ConcatenatorSettings& settings = concatenator_settings;
+    if (settings.new_width == 0 && settings.new_height == 0) return;
+    if (settings.verbose)
+        std::fprintf(stderr, "change map size %dx%d", totals.width, totals.height);
+    totals = result_size();
+    if (settings.verbose) std::fprintf(stderr, " -> %dx%d\n", totals.width, totals.height);
+}
+
+static unsigned char header_byte(std::int32_t value)
+{
+    return static_cast<unsigned char>(value);
+}
+
+int write_map(std::FILE* out, const char* output_name)
+{
+    const ConcatenatorSettings& settings = concatenator_settings;
+    // The driver has checked already; checking here too keeps every caller
+    // from writing a header that lies or rows from outside the canvas.
+    if (check_result_size() != 0) return 1;
+    apply_forced_size();
+    if (settings.verbose)
+        std::fprintf(stderr, "%4d x %4d %s\n", totals.width, totals.height,
+                     output_name ? output_name : "<stdout>");
+
+    MapHeader header = {map_id, header_byte(totals.width), header_byte(totals.height),
+                        header_byte(settings.cell_width), header_byte(settings.cell_height)};
+    bool written = write_map_header(out, header);
+    for (std::int32_t r = 0; written && r < totals.height; ++r)
+        written = write_map_row(out, canvas_cell(0, r), static_cast<std::size_t>(totals.width));
+    if (!written) {
+        std::fprintf(stderr, "%s: write error!\n", settings.program_name);
+        return 1;
+    }
+    return 0;
+}
