@@ -6,6 +6,7 @@
 
 #include <sys/stat.h>
 
+#include <filesystem>
 #include <random>
 #include <string>
 #include <vector>
@@ -194,6 +195,17 @@ TEST(Robustness, PavrinEndsCleanlyOnAnyInputAndLeavesNoOutputAfterAFailure)
     }
     EXPECT_GT(joined, runs_per_tool / 10);
     EXPECT_GT(failed, runs_per_tool / 10);
+}
+
+// Every input that ever made quarnel misbehave under the fuzzer.
+TEST(Robustness, PastQuarnelFuzzFindingsEndCleanly)
+{
+    for (const auto& entry : std::filesystem::directory_iterator(FUZZ_CRASHES_DIR "/quarnel")) {
+        if (entry.path().filename() == ".keep") continue;
+        RunResult r = run_tool(QUARNEL_PATH, {"quarnel", "-d", "-s", "-l", "-r", entry.path().string()});
+        EXPECT_TRUE(r.status == 0 || r.status == 1) << entry.path() << "\n" << r.err;
+        EXPECT_FALSE(has_sanitizer_report(r.err)) << entry.path() << "\n" << r.err;
+    }
 }
 
 }  // namespace
