@@ -1,0 +1,19 @@
+/* Uses the tables that quarnel made from walk.anm, as engine code would. */
+#include <stdio.h>
+
+#include "anm.h"
+
+/* Without quarnel -s these two tables can be seen from other files; the
+   group tables they point to are always static. */
+extern SEQ anm_walk_anm_seq[];
+extern SPT *anm_walk_anm_ptr[];
+
+int main(void)
+{
+    int groups = 0;
+    while (anm_walk_anm_ptr[groups] != NULL) /* the pointer table ends in NULL */
+        ++groups;
+    printf("walk.anm: %d sprite group(s), first sprite %dx%d, first step %d frames\n", groups,
+           anm_walk_anm_ptr[0][0].w, anm_walk_anm_ptr[0][0].h, anm_walk_anm_seq[0].time);
+    return 0;
+}

@@ -1,0 +1,35 @@
+#!/usr/bin/env bash
+# Installs a built tree into a temporary prefix and uses what was installed:
+# the tools on the installed sample data, the manual pages, the completion.
+#
+#   tests/install_test.sh BUILD_DIR
+set -euo pipefail
+build=$1
+prefix=$(mktemp -d)
+trap 'rm -rf "$prefix"' EXIT
+
+cmake --install "$build" --prefix "$prefix" >/dev/null
+docs=$prefix/share/doc/quarnel-pavrin
+
+expect_file() {
+    [[ -f $prefix/$1 ]] || { echo "not installed: $1"; exit 1; }
+}
+for file in bin/quarnel bin/pavrin share/man/man1/quarnel.1 share/man/man1/pavrin.1 \
+    share/man/man5/anm-cellmap.5 share/bash-completion/completions/quarnel \
+    share/bash-completion/completions/pavrin share/doc/quarnel-pavrin/README.md \
+    share/doc/quarnel-pavrin/examples/anm.h share/doc/quarnel-pavrin/examples/walk.anm \
+    share/doc/quarnel-pavrin/examples/make/Makefile; do
+    expect_file "$file"
+done
+
+# The installed tools work on the installed samples.
+"$prefix/bin/quarnel" "$docs/examples/walk.anm" | grep -qx 'SEQ anm_walk_anm_seq\[1+1\] = {'
+"$prefix/bin/pavrin" -x -o"$prefix/joined.map" "$docs/examples/left.map" "$docs/examples/right.map"
+[[ $(od -An -tu1 -j4 -N2 "$prefix/joined.map" | tr -s ' ') == " 5 2" ]]
+
+# The pages render without a warning.
+for page in man1/quarnel.1 man1/pavrin.1 man5/anm-cellmap.5; do
+    warnings=$(groff -man -ww -z "$prefix/share/man/$page" 2>&1)
+    [[ -z $warnings ]] || { echo "$page: $warnings"; exit 1; }
+done
+echo "install: ok"

@@ -1,0 +1,76 @@
+#!/usr/bin/env bash
+# Builds examples/make and examples/cmake outside the source tree with the
+# given tools, runs the program each one links, and checks the map each one
+# joins.
+#
+#   tests/integration_examples_test.sh PATH/TO/quarnel PATH/TO/pavrin
+set -euo pipefail
+if (($# != 2)); then
+    echo "usage: $0 QUARNEL PAVRIN" >&2
+    exit 2
+fi
+examples=$(cd "$(dirname "$0")/../examples" && pwd)
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+
+# The tools are reached through wrappers that log each run, under names that
+# are not on PATH: a build that ignored QUARNEL/PAVRIN and ran some other
+# quarnel or pavrin shows up in the log.
+mkdir "$work/bin"
+logged() # NAME PROGRAM
+{
+    printf '#!/bin/sh\necho %s >>"%s/used"\nexec "%s" "$@"\n' \
+        "$1" "$work" "$(realpath "$2")" >"$work/bin/logged-$1"
+    chmod +x "$work/bin/logged-$1"
+}
+logged quarnel "$1"
+logged pavrin "$2"
+
+passed=0 failed=0
+check() # DESCRIPTION EXPECTED ACTUAL
+{
+    if [[ $2 == "$3" ]]; then
+        passed=$((passed + 1))
+    else
+        failed=$((failed + 1))
+        printf 'FAIL: %s\n  expected: %s\n  got:      %s\n' "$1" "$2" "$3"
+    fi
+}
+
+# Runs a build step quietly, showing its output only when it fails.
+quietly()
+{
+    "$@" >"$work/log" 2>&1 || { cat "$work/log"; return 1; }
+}
+
+# Checks what a build left in DIR: the program's output and the joined map.
+check_build() # NAME DIR
+{
+    check "$1: program output" \
+        "walk.anm: 1 sprite group(s), first sprite 16x16, first step 10 frames" \
+        "$("$2/walk_demo")"
+    # left.map is 2x2 cells and right.map 3x1, side by side: 5x2, so
+    # 8 + 2*5*2 bytes.
+    check "$1: joined map size (header bytes 4-5)" "5 2" \
+        "$(od -An -tu1 -j4 -N2 "$2/joined.map" | xargs)"
+    check "$1: joined map length" 28 "$(wc -c <"$2/joined.map" | xargs)"
+}
+
+sources_before=$(cd "$examples" && find . -print | sort)
+
+quietly make -C "$examples/make" OUT="$work/make" \
+    QUARNEL="$work/bin/logged-quarnel" PAVRIN="$work/bin/logged-pavrin"
+check_build make "$work/make"
+
+quietly cmake -S "$examples/cmake" -B "$work/cmake" \
+    -DQUARNEL="$work/bin/logged-quarnel" -DPAVRIN="$work/bin/logged-pavrin"
+quietly cmake --build "$work/cmake"
+check_build cmake "$work/cmake"
+
+check "each build ran the tools it was given" "pavrin pavrin quarnel quarnel" \
+    "$(sort "$work/used" | xargs)"
+check "nothing written beside the sources" "$sources_before" \
+    "$(cd "$examples" && find . -print | sort)"
+
+echo "examples: $passed passed, $failed failed"
+((failed == 0))
