@@ -2,13 +2,16 @@
 
 #include "quarnel.h"
 
-// Byte reads without the stream lock: the dump is single-threaded and this
-// is the innermost loop of the program.
-#if defined(_WIN32)
-#define read_byte(stream) std::getc(stream)
+// Byte reads without the stream lock where the C library offers them: the
+// dump is single-threaded and this is the innermost loop of the program.
+static inline int read_byte(std::FILE* in)
+{
+#if defined(_POSIX_C_SOURCE) || defined(__unix__)
+    return getc_unlocked(in);
 #else
-#define read_byte(stream) getc_unlocked(stream)
+    return std::getc(in);
 #endif
+}
 
 const char* tpf_name(std::uint32_t tpf)
 {
@@ -46,9 +49,11 @@ static int bits(std::uint32_t word, int first, int count)
     return static_cast<int>((word >> first) & ((1u << count) - 1));
 }
 
+// The 16 bits at `first` as a two's complement number.
 static int signed_half(std::uint32_t word, int first)
 {
-    return static_cast<std::int16_t>(static_cast<std::uint16_t>(word >> first));
+    int half = bits(word, first, 16);
+    return half >= 0x8000 ? half - 0x10000 : half;
 }
 
 void read_sequence(std::FILE* in, SequenceEntry& entry)

@@ -1,5 +1,6 @@
 #include "c_writer.h"
 
+#include <charconv>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
@@ -10,7 +11,7 @@
 // One group is read whole before its lines are written (so -r can turn it
 // round); a group holds 1 to 127 entries, never more.
 constexpr std::uint32_t max_group_size = 127;
-static SpriteEntry group_buffer[max_group_size + 1];
+static SpriteEntry group_buffer[max_group_size];
 
 // Longest sprite line: "  spt(" + 19 numbers of up to 11 characters, each
 // followed by ',' or ')', + ",\n".
@@ -46,17 +47,41 @@ char* make_label(const char* stream_name)
     return label;
 }
 
-// The stream name goes into a comment; a "*/" in it would end the comment
-// early and break the generated C, so it is written as "*\/".
+// Length of the line splice at `at`, or 0: a backslash (or its trigraph
+// "??/"), then blanks that compilers tolerate there, then a newline. The
+// compiler removes splices before it looks for the end of a comment.
+static std::size_t splice_length(const char* at)
+{
+    std::size_t length = 0;
+    if (at[0] == '\\') length = 1;
+    else if (at[0] == '?' && at[1] == '?' && at[2] == '/') length = 3;
+    else return 0;
+    while (at[length] == ' ' || at[length] == '\t' || at[length] == '\r' ||
+           at[length] == '\v' || at[length] == '\f')
+        ++length;
+    return at[length] == '\n' ? length + 1 : 0;
+}
+
+// The stream name goes into a comment, where a "*/" would end the comment
+// early and break the generated C; it is written as "*\/". The '*' and '/'
+// may also meet only once line splices are removed ("*\<newline>/"), so the
+// '/' gets its backslash whenever it follows a '*' with nothing but splices
+// between them.
 static void write_file_comment(const char* stream_name)
 {
     out_str("/* file: ");
-    const char* rest = stream_name;
-    for (const char* close; (close = std::strstr(rest, "*/")) != nullptr; rest = close + 2) {
-        out_text(rest, static_cast<std::size_t>(close - rest));
-        out_str("*\\/");
+    bool after_star = false;
+    for (const char* at = stream_name; *at;) {
+        if (std::size_t splice = splice_length(at)) {
+            out_text(at, splice);
+            at += splice;
+            continue;
+        }
+        if (*at == '/' && after_star) out_str("\\");
+        after_star = *at == '*';
+        out_text(at, 1);
+        ++at;
     }
-    out_str(rest);
     out_str(" */\n");
 }
 
@@ -108,8 +133,25 @@ static void write_sequence_table(std::FILE* in, const char* label, int nsequence
     out_str("  seq(0,0,0,0,0)\t/* End mark */\n};\n");
 }
 
+static inline char* put_literal(char* at, const char* text, std::size_t length)
+{
+    std::memcpy(at, text, length);
+    return at + length;
+}
+
+// Many fields of a sprite are a single digit, so that case skips the general
+// conversion. `at` needs room for 11 characters.
+static inline char* put_decimal(char* at, int value)
+{
+    if (static_cast<unsigned>(value) < 10) {
+        *at = static_cast<char>('0' + value);
+        return at + 1;
+    }
+    return std::to_chars(at, at + 11, value).ptr;
+}
+
 // Each number is followed by ',' and the last one by ')'.
-static char* put_field(char* at, int value, char separator)
+static inline char* put_field(char* at, int value, char separator)
 {
     at = put_decimal(at, value);
     *at = separator;

@@ -68,8 +68,9 @@ void out_printf(const char* format, ...)
         return;
     }
 
-    // Did not fit in the room left (a long file name can make a line of
-    // any length): start a fresh buffer, or go straight to stdout.
+    // Did not fit in the room left: start a fresh buffer. A line longer than
+    // the whole buffer (only a label of that size could make one) goes
+    // straight to stdout.
     out_drain();
     va_start(args, format);
     if (length >= 0 && static_cast<std::size_t>(length) < out_capacity) {
@@ -114,12 +115,18 @@ static void print_usage()
 }
 
 // Standard input is read, and the C text written, as raw bytes on every
-// host: no newline translation, no end-of-file byte.
+// host: no newline translation, no end-of-file byte, the same output bytes
+// everywhere. Windows shells leave wildcards to the program; the MinGW
+// runtime expands them before main() when asked to, as a Unix shell would.
+#if defined(__MINGW32__)
+extern "C" int _dowildcard = -1;
+#endif
+
 static void use_binary_standard_streams()
 {
 #if defined(_WIN32)
-    _setmode(_fileno(stdin), _O_BINARY);
-    _setmode(_fileno(stdout), _O_BINARY);
+    if (_fileno(stdin) >= 0) _setmode(_fileno(stdin), _O_BINARY);
+    if (_fileno(stdout) >= 0) _setmode(_fileno(stdout), _O_BINARY);
 #endif
 }
 
@@ -137,8 +144,9 @@ static void dump_argument(const char* argument)
     std::fclose(in);
 }
 
-// A dump that ran through can still have lost output (a full disk, a closed
-// pipe): that is a failure too.
+// A dump that ran through can still have lost output (a full disk): that is
+// a failure too. A closed pipe ends the process by SIGPIPE before this, as
+// it does for any filter.
 static int finish()
 {
     if (out_flush()) return 0;

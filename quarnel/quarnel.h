@@ -7,10 +7,7 @@
 #ifndef QUARNEL_QUARNEL_H
 #define QUARNEL_QUARNEL_H
 
-#include <charconv>
 #include <cstddef>
-#include <cstdint>
-#include <cstring>
 
 struct DumperSettings {
     const char* program_name = "quarnel";  // first word of every diagnostic
@@ -44,23 +41,6 @@ void out_printf(const char* format, ...)
 // Writes whatever is buffered to stdout and flushes it; false when this or
 // any earlier write to stdout failed.
 bool out_flush();
-
-// Writing into reserved room; each returns the new end.
-inline char* put_literal(char* at, const char* text, std::size_t length)
-{
-    std::memcpy(at, text, length);
-    return at + length;
-}
-// Many fields of a sprite are a single digit, so that case skips the general
-// conversion. `at` needs room for 11 characters.
-inline char* put_decimal(char* at, int value)
-{
-    if (static_cast<unsigned>(value) < 10) {
-        *at = static_cast<char>('0' + value);
-        return at + 1;
-    }
-    return std::to_chars(at, at + 11, value).ptr;
-}
 
 // Flushes stdout, writes the message (a printf format) to stderr and ends the
 // process with status 1. Every failure of a dump ends this way.

@@ -4,6 +4,7 @@
 
 #include <sys/stat.h>
 
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -228,14 +229,31 @@ TEST_F(QuarnelCli, DiagnosticsNameTheProgramAsInvokedAndTheStream)
     EXPECT_EQ(unnamed.err, "quarnel: ``nothing'' open error!\n");
 }
 
+// Whatever the directory names, the file comment must not end early: the
+// output has to compile. A '*' and a '/' can also meet through a line splice.
 TEST_F(QuarnelCli, FileCommentStaysAClosedComment)
 {
-    mkdir((dir + "/odd*").c_str(), 0700);
-    mkdir((dir + "/odd*/x*").c_str(), 0700);
-    write_file(dir + "/odd*/x*/y.anm", le_words({0, 0}));
-    RunResult r = run({"odd*/x*/y.anm"});
-    EXPECT_EQ(r.out.substr(0, 29), "/* file: odd*\\/x*\\/y.anm */\n/");
-    EXPECT_NE(r.out.find("SEQ anm_y_anm_seq"), std::string::npos);
+    struct Case {
+        std::string dir, first_line;
+    };
+    const Case cases[] = {
+        {"odd*", "/* file: odd*\\/y.anm */\n"},
+        {"x*/z*", "/* file: x*\\/z*\\/y.anm */\n"},
+        {"sp*\\\n", "/* file: sp*\\\n\\/y.anm */\n"},
+        {"tg*?\?/\n", "/* file: tg*?\?/\n\\/y.anm */\n"},
+        {"bl*\\ \r\n", "/* file: bl*\\ \r\n\\/y.anm */\n"},
+        {"fine\\", "/* file: fine\\/y.anm */\n"},
+    };
+    for (const Case& c : cases) {
+        std::filesystem::create_directories(dir + "/" + c.dir);
+        write_file(dir + "/" + c.dir + "/y.anm", le_words({0, 0}));
+        RunResult r = run_tool(quarnel, {"quarnel", c.dir + "/y.anm"}, "", dir, dir + "/out.c");
+        EXPECT_EQ(r.status, 0) << c.dir;
+        EXPECT_EQ(read_file(dir + "/out.c").substr(0, c.first_line.size()), c.first_line) << c.dir;
+        RunResult cc = run_tool("/bin/sh", {"sh", "-c", "cc -std=c99 -pedantic-errors -include "
+                                EXAMPLES_DIR "/anm.h -c -o out.o out.c"}, "", dir);
+        EXPECT_EQ(cc.status, 0) << c.dir << cc.err;
+    }
 }
 
 TEST_F(QuarnelCli, LostOutputIsAFailure)
