@@ -199,6 +199,7 @@ static void apply_forced_size()
     if (settings.verbose) std::fprintf(stderr, " -> %dx%d\n", totals.width, totals.height);
 }
 
+// check_result_size has kept every size within 0-255.
 static unsigned char header_byte(std::int32_t value)
 {
     return static_cast<unsigned char>(value);
@@ -207,8 +208,9 @@ static unsigned char header_byte(std::int32_t value)
 int write_map(std::FILE* out, const char* output_name)
 {
     const ConcatenatorSettings& settings = concatenator_settings;
-    // The driver has checked already; checking here too keeps every caller
-    // from writing a header that lies or rows from outside the canvas.
+    // The driver checks before it opens the output; checking again here
+    // keeps write_map itself from ever reading rows outside the canvas or
+    // writing a header that does not match them.
     if (check_result_size() != 0) return 1;
     apply_forced_size();
     if (settings.verbose)

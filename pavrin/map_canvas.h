@@ -30,11 +30,12 @@ struct CanvasSize {
 
 extern unsigned char* canvas;  // canvas_side rows of canvas_side cells, row-major
 extern CanvasPoint cursor;     // where the next map's top-left cell goes
-extern CanvasSize totals;      // the result's size before -w/-h
+extern CanvasSize totals;      // the result's size; write_map applies -w/-h to it
 
 // Allocates a zeroed canvas and puts the cursor and totals back to (0, 0);
 // false when the memory cannot be had (the caller reports it). Calling it
-// again starts afresh, releasing what the last run held.
+// again releases the last canvas and the kept cell size source name; the
+// settings themselves are the caller's to reset.
 bool init_canvas();
 
 // Reads one map from `in` onto the canvas at the cursor and moves on.

@@ -96,11 +96,19 @@ OptionScan scan_options(int argc, char** argv)
 // ---- run ----
 
 // The map goes to standard output as raw bytes on every host: no newline
-// translation, no end-of-file byte.
+// translation, no end-of-file byte. Windows shells leave wildcards to the
+// program; the MinGW runtime expands them before main() when asked to, as a
+// Unix shell would.
+#if defined(__MINGW32__)
+extern "C" {
+int _dowildcard = -1;
+}
+#endif
+
 static void use_binary_standard_output()
 {
 #if defined(_WIN32)
-    _setmode(_fileno(stdout), _O_BINARY);
+    if (_fileno(stdout) >= 0) _setmode(_fileno(stdout), _O_BINARY);
 #endif
 }
 

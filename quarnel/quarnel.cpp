@@ -119,7 +119,9 @@ static void print_usage()
 // everywhere. Windows shells leave wildcards to the program; the MinGW
 // runtime expands them before main() when asked to, as a Unix shell would.
 #if defined(__MINGW32__)
-extern "C" int _dowildcard = -1;
+extern "C" {
+int _dowildcard = -1;
+}
 #endif
 
 static void use_binary_standard_streams()
