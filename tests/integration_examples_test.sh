@@ -72,5 +72,20 @@ check "each build ran the tools it was given" "pavrin pavrin quarnel quarnel" \
 check "nothing written beside the sources" "$sources_before" \
     "$(cd "$examples" && find . -print | sort)"
 
+# The README quotes both build files; every line it quotes must still be in
+# the file it names, so the README cannot drift from what is tested here.
+readme=$examples/../README.md
+for file in examples/make/Makefile examples/cmake/CMakeLists.txt; do
+    missing=$(awk -v marker="<!-- excerpt: $file -->" '
+        $0 == marker { state = 1; next }
+        state == 1 && /^```/ { state = 2; next }
+        state == 2 && /^```/ { state = 0; next }
+        state == 2 && NF { print }' "$readme" |
+        while IFS= read -r line; do
+            grep -qxF -- "$line" "$examples/../$file" || echo "$line"
+        done)
+    check "README excerpt of $file matches the file" "" "$missing"
+done
+
 echo "examples: $passed passed, $failed failed"
 ((failed == 0))
