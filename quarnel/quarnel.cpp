@@ -189,10 +189,7 @@ int quarnel_main(int argc, char** argv)
         }
     }
 
-    if (!first_file && next >= argc) {
-        dump_file(stdin, "<stdin>");
-        return finish();
-    }
+    if (!first_file && next >= argc) first_file = "-";  // no file: standard input
     if (first_file) dump_argument(first_file);
     for (; next < argc; ++next) dump_argument(argv[next]);
     return finish();
