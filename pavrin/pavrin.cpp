@@ -1,6 +1,7 @@
 #include "pavrin.h"
 
 #include <cctype>
+#include <cerrno>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -11,6 +12,7 @@
 #endif
 
 #include "map_canvas.h"
+#include "output_file.h"
 
 ConcatenatorSettings concatenator_settings;
 
@@ -116,9 +118,14 @@ static void use_binary_standard_output()
 // never read.
 static int read_input(const char* name)
 {
+    errno = 0;
     std::FILE* in = std::fopen(name, "rb");
     if (!in) {
-        std::fprintf(stderr, "%s: ``%s'' open error!\n", concatenator_settings.program_name, name);
+        if (errno == ENOMEM)
+            std::fprintf(stderr, "%s: more core!\n", concatenator_settings.program_name);
+        else
+            std::fprintf(stderr, "%s: ``%s'' open error!\n", concatenator_settings.program_name,
+                         name);
         return 1;
     }
     int status = read_map(in, name);
@@ -126,32 +133,57 @@ static int read_input(const char* name)
     return status;
 }
 
-// The output is opened only now, after every input was read and the result
-// accepted, so a failed run leaves no new file and an existing one as it
-// was, and an output that is also an input has been read before it is
-// truncated. Rows still in the stream's buffer are written when it is
-// closed, so a full disk may only show there.
-static int write_output()
+// Standard output is written in place and closed at the end like a file;
+// a failed close shows a full disk that only the last rows met.
+static int write_standard_output()
 {
-    const char* name = concatenator_settings.output_name;
-    std::FILE* out = name ? std::fopen(name, "wb") : stdout;
-    if (!out) {
-        std::fprintf(stderr, "%s: ``%s'' open error!\n", concatenator_settings.program_name, name);
+    if (write_map(stdout, nullptr) != 0) {
+        std::fclose(stdout);
         return 1;
     }
-    if (write_map(out, name) != 0) {
-        std::fclose(out);
-        return 1;
-    }
-    if (std::fclose(out) != 0) {
+    if (std::fclose(stdout) != 0) {
         std::fprintf(stderr, "%s: write error!\n", concatenator_settings.program_name);
         return 1;
     }
     return 0;
 }
 
+static int report(OutputStatus status, const char* name)
+{
+    const char* program = concatenator_settings.program_name;
+    switch (status) {
+    case OutputStatus::ok: return 0;
+    case OutputStatus::open_error:
+        std::fprintf(stderr, "%s: ``%s'' open error!\n", program, name);
+        break;
+    case OutputStatus::more_core: std::fprintf(stderr, "%s: more core!\n", program); break;
+    case OutputStatus::write_error: std::fprintf(stderr, "%s: write error!\n", program); break;
+    }
+    return 1;
+}
+
+// The output is opened only now, after every input was read and the result
+// accepted, so a refused run creates nothing, and an output that is also an
+// input has been read before it is replaced. A named output is normally
+// written aside and takes the old file's place only once complete, so a
+// failure from here on also leaves an existing file as it was.
+static int write_output()
+{
+    const char* name = concatenator_settings.output_name;
+    if (!name) return write_standard_output();
+    OutputFile out;
+    OutputStatus opened = open_output(name, out);
+    if (opened != OutputStatus::ok) return report(opened, name);
+    if (write_map(out.stream, name) != 0) {
+        discard_output(out);
+        return 1;
+    }
+    return report(close_output(out), name);
+}
+
 int pavrin_main(int argc, char** argv)
 {
+    prepare_process();
     use_binary_standard_output();
     OptionScan scan = scan_options(argc, argv);
     if (scan.exit_status >= 0) return scan.exit_status;
