@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Runs the same cases through two builds of the tools, one of them on another
 # host (a big-endian CPU under qemu, Windows under wine), and compares every
-# byte: standard output, standard error, exit status and the output file.
+# byte: standard output, standard error, exit status, the output files and
+# which files the run left behind.
 #
 #   tests/compare_hosts.sh REFERENCE_BUILD OTHER_BUILD [RUNNER ...]
 #
@@ -58,6 +59,7 @@ map_file 5 4 16 16 >c.map
 map_file 0 3 8 8 >empty.map
 map_file 255 2 8 8 >wide.map
 map_file 4 4 8 8 | head -c 20 >short.map
+printf 'old contents' >old.map
 
 # ---- cases: tool, then its arguments; "<file" feeds standard input ----
 
@@ -90,6 +92,9 @@ cases=(
     "pavrin -v -y -oout.map wide.map a.map"
     "pavrin -x wide.map wide.map"
     "pavrin a.map short.map"
+    "pavrin -v -oold.map a.map b.map"
+    "pavrin -oold.map a.map short.map"
+    "pavrin -x -oa.map a.map b.map"
     "pavrin a.map missing.map"
     "pavrin -w-1 a.map"
     "pavrin -q"
@@ -114,6 +119,8 @@ run_case() {  # DIR CASE COMMAND_PREFIX...
     # standard error is a text stream, in their line ends; nothing else.
     sed -E 's#\r$##; s#^[^ ]*(quarnel|pavrin)(\.exe)?: #\1: #; s#^usage: [^ ]*(quarnel|pavrin)(\.exe)? #usage: \1 #' \
         stderr_raw >stderr
+    # The files left behind, so a stray temporary file shows too.
+    ls -A >listing
     cd "$work"
 }
 
@@ -124,7 +131,7 @@ failures=0
 for case in "${cases[@]}"; do
     run_case "$work/ref" "$case" run_reference
     run_case "$work/other" "$case" run_other
-    for part in stdout stderr status out.map; do
+    for part in stdout stderr status listing out.map old.map a.map; do
         if [[ -e $work/ref/$part || -e $work/other/$part ]] &&
             ! cmp -s "$work/ref/$part" "$work/other/$part"; then
             echo "DIFFERENT $part: $case"
