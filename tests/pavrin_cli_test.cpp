@@ -2,8 +2,12 @@
 // run as a user would run it.
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <cstdint>
 #include <cstdio>
+#include <algorithm>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -109,6 +113,18 @@ TEST(PavrinOptions, ScanFillsTheSettings)
 }
 
 // ---- the program ----
+
+// The names in `path`, sorted, each followed by a blank.
+std::string entries(const std::string& path)
+{
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(path))
+        names.push_back(entry.path().filename().string());
+    std::sort(names.begin(), names.end());
+    std::string text;
+    for (const std::string& name : names) text += name + " ";
+    return text;
+}
 
 class PavrinRun : public ::testing::Test {
 protected:
@@ -236,15 +252,64 @@ TEST_F(PavrinRun, OutputFileNames)
     }
 }
 
+// Names fopen refuses are refused before anything is created.
 TEST_F(PavrinRun, OutputErrors)
 {
-    RunResult result = run({"-o", "a.map"});
-    EXPECT_EQ(result.status, 1);
-    EXPECT_EQ(result.err, "pavrin: ``'' open error!\n");
-
-    result = run({"-o/dev/full", "a.map"});
+    for (const char* name : {"", ".", "missing/out.map", "out.map/", "a.map/"}) {
+        RunResult result = run({std::string("-o") + name, "a.map"});
+        EXPECT_EQ(result.status, 1);
+        EXPECT_EQ(result.err, "pavrin: ``" + std::string(name) + "'' open error!\n");
+        EXPECT_EQ(entries(dir), "a.map b.map ");
+    }
+    RunResult result = run({"-o/dev/full", "a.map"});
     EXPECT_EQ(result.status, 1);
     EXPECT_EQ(result.err, "pavrin: write error!\n");
+}
+
+// The file a name leads to is what gets the new map: through a symbolic
+// link, also one to a file not there yet, and through every hard link of
+// the file. A replaced file keeps its mode; a new one gets 0666 less the
+// umask.
+TEST_F(PavrinRun, OutputGoesWhereTheNameLeads)
+{
+    ASSERT_EQ(mkdir((dir + "/sub").c_str(), 0755), 0);
+    write_file(dir + "/sub/real.map", "old");
+    ASSERT_EQ(symlink("sub/real.map", (dir + "/link.map").c_str()), 0);
+    ASSERT_EQ(symlink("sub/new.map", (dir + "/dangling.map").c_str()), 0);
+    write_file(dir + "/first.map", "old");
+    ASSERT_EQ(link((dir + "/first.map").c_str(), (dir + "/second.map").c_str()), 0);
+    write_file(dir + "/mode.map", "old");
+    ASSERT_EQ(chmod((dir + "/mode.map").c_str(), 0604), 0);
+    struct Case {
+        const char* output;
+        const char* written;  // where the map must be read back
+    } cases[] = {
+        {"link.map", "sub/real.map"},
+        {"dangling.map", "sub/new.map"},
+        {"first.map", "second.map"},
+        {"mode.map", "mode.map"},
+        {"fresh.map", "fresh.map"},
+    };
+    mode_t old_umask = umask(027);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.output);
+        RunResult result = run({std::string("-o") + c.output, "a.map", "b.map"});
+        EXPECT_EQ(result.status, 0) << result.err;
+        EXPECT_EQ(read_file(dir + "/" + c.written), vertical_ab);
+    }
+    umask(old_umask);
+    struct stat info;
+    ASSERT_EQ(lstat((dir + "/link.map").c_str(), &info), 0);
+    EXPECT_TRUE(S_ISLNK(info.st_mode));
+    ASSERT_EQ(lstat((dir + "/dangling.map").c_str(), &info), 0);
+    EXPECT_TRUE(S_ISLNK(info.st_mode));
+    ASSERT_EQ(stat((dir + "/mode.map").c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 0777, 0604u);
+    ASSERT_EQ(stat((dir + "/fresh.map").c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 0777, 0640u);
+    EXPECT_EQ(entries(dir),
+              "a.map b.map dangling.map first.map fresh.map link.map mode.map second.map sub ");
+    EXPECT_EQ(entries(dir + "/sub"), "new.map real.map ");
 }
 
 TEST(PavrinExamples, SampleMapsJoinSideBySide)

@@ -1,7 +1,8 @@
 // Both tools over many random and mutated files and argument lists, with a
 // fixed seed so a failure can be replayed. Whatever the input, a run ends
 // with status 0 or 1, in time, without a sanitizer report, and says why it
-// failed; a failed pavrin run leaves no output file behind.
+// failed; a failed pavrin run leaves no output file behind, and no pavrin
+// run leaves a temporary file.
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
@@ -192,6 +193,8 @@ TEST(Robustness, PavrinEndsCleanlyOnAnyInputAndLeavesNoOutputAfterAFailure)
             ++joined;
         }
         std::remove(out_path.c_str());
+        for (const auto& entry : std::filesystem::directory_iterator(dir))
+            ASSERT_NE(entry.path().filename().string()[0], '.') << "stray " << entry.path();
     }
     EXPECT_GT(joined, runs_per_tool / 10);
     EXPECT_GT(failed, runs_per_tool / 10);
