@@ -150,6 +150,10 @@ function(quarnel_add_tables target)
     # it, so it runs in the file's folder on the bare name: no build path in
     # the output, the same bytes from every build folder. It reads "--x" as
     # the file -x.
+    if(name STREQUAL "-")
+      message(FATAL_ERROR "${caller}: ${file}: quarnel reads a file named - only as "
+        "standard input; rename it.")
+    endif()
     set(argument "${name}")
     if(name MATCHES "^-")
       set(argument "-${name}")

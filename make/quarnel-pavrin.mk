@@ -33,8 +33,9 @@ quarnel_pavrin_program = $(firstword $(if $(findstring /,$(firstword $(1))),$(wi
 # A command that still works after a cd: words with a '/' made absolute.
 quarnel_pavrin_command = $(foreach word,$(1),$(if $(findstring /,$(word)),$(abspath $(word)),$(word)))
 
-# quarnel reads the argument --x as the file -x.
+# quarnel reads the argument --x as the file -x, and -- as standard input.
 define quarnel_pavrin_tables_rule
+$(if $(filter -,$(notdir $(2))),$(error $(2): quarnel reads a file named - only as standard input; rename it))
 $(1)/$(notdir $(2)).c: $(2) $(call quarnel_pavrin_program,$(QUARNEL))
 	@mkdir -p $$(@D)
 	cd $$(<D) && $(call quarnel_pavrin_command,$(QUARNEL)) $(3) $$(if $$(filter -%,$$(<F)),-)$$(<F) >$$(abspath $$@).tmp || { rm -f $$(abspath $$@).tmp $$(abspath $$@); exit 1; }
