@@ -10,6 +10,12 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 seconds=${1:-600}
+for tool in afl-clang-fast++ afl-fuzz; do
+    if ! command -v "$tool" >/dev/null; then
+        echo "$0: $tool not found: install AFL++ (on Debian: apt-get install afl++)" >&2
+        exit 1
+    fi
+done
 
 CXX=afl-clang-fast++ AFL_USE_ASAN=1 cmake -S . -B build-afl -DBUILD_TESTING=OFF \
     -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null

@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # Installs a built tree into a temporary prefix and uses what was installed:
-# the tools on the installed sample data, the manual pages, the completion.
+# the tools on the installed sample data, the installed Make example with the
+# installed fragment, the manual pages, the completion. The CMake package is
+# used by tests/cmake_package_test.sh.
 #
 #   tests/install_test.sh BUILD_DIR
 set -euo pipefail
@@ -18,7 +20,9 @@ for file in bin/quarnel bin/pavrin share/man/man1/quarnel.1 share/man/man1/pavri
     share/man/man5/anm-cellmap.5 share/bash-completion/completions/quarnel \
     share/bash-completion/completions/pavrin share/doc/quarnel-pavrin/README.md \
     share/doc/quarnel-pavrin/examples/anm.h share/doc/quarnel-pavrin/examples/walk.anm \
-    share/doc/quarnel-pavrin/examples/make/Makefile; do
+    share/doc/quarnel-pavrin/examples/make/Makefile \
+    share/cmake/quarnel-pavrin/quarnel-pavrin-config.cmake \
+    share/cmake/quarnel-pavrin/quarnel-pavrin-config-version.cmake; do
     expect_file "$file"
 done
 
@@ -26,6 +30,9 @@ done
 "$prefix/bin/quarnel" "$docs/examples/walk.anm" | grep -qx 'SEQ anm_walk_anm_seq\[1+1\] = {'
 "$prefix/bin/pavrin" -x -o"$prefix/joined.map" "$docs/examples/left.map" "$docs/examples/right.map"
 [[ $(od -An -tu1 -j4 -N2 "$prefix/joined.map" | tr -s ' ') == " 5 2" ]]
+make -s -C "$docs/examples/make" OUT="$prefix/walk" \
+    QUARNEL="$prefix/bin/quarnel" PAVRIN="$prefix/bin/pavrin" >/dev/null
+"$prefix/walk/walk_demo" | grep -q '^walk.anm: 1 sprite group'
 
 # The pages render without a warning.
 for page in man1/quarnel.1 man1/pavrin.1 man5/anm-cellmap.5; do

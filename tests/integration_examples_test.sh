@@ -1,21 +1,22 @@
 #!/usr/bin/env bash
-# Builds examples/make and examples/cmake outside the source tree with the
-# given tools, runs the program each one links, and checks the map each one
-# joins.
+# Builds examples/make with the given tools and examples/cmake against the
+# package in the given build folder, outside the source tree; runs the
+# program each one links, checks the map each one joins and that both
+# generated the same C.
 #
-#   tests/integration_examples_test.sh PATH/TO/quarnel PATH/TO/pavrin
+#   tests/integration_examples_test.sh PATH/TO/quarnel PATH/TO/pavrin BUILD_DIR
 set -euo pipefail
-if (($# != 2)); then
-    echo "usage: $0 QUARNEL PAVRIN" >&2
+if (($# != 3)); then
+    echo "usage: $0 QUARNEL PAVRIN BUILD_DIR" >&2
     exit 2
 fi
 examples=$(cd "$(dirname "$0")/../examples" && pwd)
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 
-# The tools are reached through wrappers that log each run, under names that
-# are not on PATH: a build that ignored QUARNEL/PAVRIN and ran some other
-# quarnel or pavrin shows up in the log.
+# The Make build reaches the tools through wrappers that log each run, under
+# names that are not on PATH: a build that ignored QUARNEL/PAVRIN and ran
+# some other quarnel or pavrin shows up in the log.
 mkdir "$work/bin"
 logged() # NAME PROGRAM
 {
@@ -62,13 +63,13 @@ quietly make -C "$examples/make" OUT="$work/make" \
     QUARNEL="$work/bin/logged-quarnel" PAVRIN="$work/bin/logged-pavrin"
 check_build make "$work/make"
 
-quietly cmake -S "$examples/cmake" -B "$work/cmake" \
-    -DQUARNEL="$work/bin/logged-quarnel" -DPAVRIN="$work/bin/logged-pavrin"
+quietly cmake -S "$examples/cmake" -B "$work/cmake" -Dquarnel-pavrin_DIR="$3"
 quietly cmake --build "$work/cmake"
 check_build cmake "$work/cmake"
 
-check "each build ran the tools it was given" "pavrin pavrin quarnel quarnel" \
-    "$(sort "$work/used" | xargs)"
+check "make ran the tools it was given" "pavrin quarnel" "$(sort "$work/used" | xargs)"
+check "make and cmake generated the same walk.anm.c" "" \
+    "$(cmp "$work/make/walk.anm.c" "$work/cmake/walk_quarnel/walk.anm.c" 2>&1)"
 check "nothing written beside the sources" "$sources_before" \
     "$(cd "$examples" && find . -print | sort)"
 
