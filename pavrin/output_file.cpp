@@ -203,24 +203,66 @@ static char* link_contents(const char* path)
 }
 #endif
 
+#if !defined(_WIN32)
+// Whether `path` names something in /dev or /proc however it is spelt
+// ("//dev/stdout", "../../dev/stdout"): such a name may stand for one of
+// this process's own streams, which a new file must not replace.
+static bool in_system_directory(const char* path)
+{
+    std::size_t length = directory_length(path);
+    char* directory = length ? joined(path, length, "") : joined(".", 1, "");
+    if (!directory) return false;
+    char* resolved = realpath(directory, nullptr);
+    std::free(directory);
+    if (!resolved) return false;
+    bool system = !std::strcmp(resolved, "/dev") || !std::strcmp(resolved, "/proc") ||
+                  starts_with(resolved, "/dev/") || starts_with(resolved, "/proc/");
+    std::free(resolved);
+    return system;
+}
+
+// The kernel refuses to follow a link that another user left in a sticky,
+// world-writable directory such as /tmp (where protected_symlinks is on);
+// a link followed by hand must be refused alike, so such a link leaves the
+// output to fopen, which meets the kernel's own rule.
+static bool followed_only_by_its_owner(const char* link)
+{
+    struct stat link_status;
+    struct stat directory_status;
+    if (lstat(link, &link_status) != 0 || link_status.st_uid == geteuid()) return false;
+    std::size_t length = directory_length(link);
+    char* directory = length ? joined(link, length, "") : joined(".", 1, "");
+    if (!directory) return false;
+    bool found = stat(directory, &directory_status) == 0;
+    std::free(directory);
+    return found && (directory_status.st_mode & S_ISVTX) && (directory_status.st_mode & S_IWOTH) &&
+           directory_status.st_uid != link_status.st_uid;
+}
+#endif
+
 // The file `name` leads to after symbolic links, also when the last link
 // names a file that does not exist yet, as a new string (nullptr when memory
 // is short). `in_place` is set when the chain cannot be followed (a loop, a
-// link that cannot be read): fopen then meets the same trouble and reports
-// it as it always did.
+// link that cannot be read), when a link may not be followed by this user,
+// or when the chain passes through /dev or /proc: fopen then does what it
+// always did with the name.
 static char* follow_links(const char* name, bool& in_place)
 {
     char* path = joined(name, std::strlen(name), "");
 #if !defined(_WIN32)
     const int most_links = 40;
     for (int links = 0; path; ++links) {
+        if (in_system_directory(path)) {
+            in_place = true;
+            return path;
+        }
         char* contents = link_contents(path);
         if (!contents) {
             if (errno == ENOMEM) break;
             if (errno != EINVAL && errno != ENOENT) in_place = true;
             return path;
         }
-        if (links == most_links) {
+        if (links == most_links || followed_only_by_its_owner(path)) {
             std::free(contents);
             in_place = true;
             return path;
@@ -361,6 +403,15 @@ static OutputStatus open_in_place(const char* name, OutputFile& out)
     return errno == ENOMEM ? OutputStatus::more_core : OutputStatus::open_error;
 }
 
+// Whether a temporary file that could not be created leaves the output to
+// be written in place: only where the directory refuses this user a new
+// file (or the longer name), not where writing in place would only meet
+// the same fault.
+static bool writable_in_place_after(int error)
+{
+    return error == EACCES || error == EPERM || error == EROFS || error == ENAMETOOLONG;
+}
+
 // Opens the temporary file for `target`, which is new when `old` is
 // nullptr. Sets `in_place` where the file should be written in place after
 // all: the directory takes no new file for lack of permission, or the old
@@ -373,6 +424,7 @@ static OutputStatus open_aside(char* target, const struct stat* old, OutputFile&
     if (fd < 0) {
         if (errno == ENOMEM) return OutputStatus::more_core;
         if (lacks_space(errno)) return OutputStatus::write_error;
+        if (!writable_in_place_after(errno)) return OutputStatus::open_error;
         in_place = true;
         return OutputStatus::ok;
     }
@@ -402,23 +454,31 @@ static OutputStatus open_aside(char* target, const struct stat* old, OutputFile&
 }
 
 // An existing regular file this process may write, with no other name, is
-// replaced; fopen's own checks come first, so a file the user may not write
-// is refused as always and never replaced through a writable directory.
-static bool replaceable(const char* target, struct stat& old, bool& in_place)
+// replaced. The probe opens the name as given, as fopen(name, "wb") would
+// (O_CREAT creates nothing where a file already is), so the kernel's checks
+// on links and on other users' files in shared directories apply as they
+// always did, and a file the user may not write is refused as always and
+// never replaced through a writable directory.
+static OutputStatus check_existing(const char* name, const char* target, struct stat& old,
+                                   bool& exists, bool& in_place)
 {
+    exists = false;
     if (stat(target, &old) != 0) {
+        if (errno == ENOMEM) return OutputStatus::more_core;
         // Anything but a missing file, fopen meets too and reports.
         if (errno != ENOENT) in_place = true;
-        return false;
+        return OutputStatus::ok;
     }
 #if defined(_WIN32)
+    (void)name;
     int probe = _open(target, _O_WRONLY);
 #else
-    int probe = S_ISREG(old.st_mode) ? open(target, O_WRONLY | O_NONBLOCK) : -1;
+    int probe = S_ISREG(old.st_mode) ? open(name, O_WRONLY | O_CREAT | O_NONBLOCK, 0666) : -1;
 #endif
     if (probe < 0) {
+        if (errno == ENOMEM) return OutputStatus::more_core;
         in_place = true;
-        return false;
+        return OutputStatus::ok;
     }
 #if defined(_WIN32)
     _close(probe);
@@ -427,10 +487,11 @@ static bool replaceable(const char* target, struct stat& old, bool& in_place)
     close(probe);
     if (!same || !S_ISREG(old.st_mode) || old.st_nlink > 1) {
         in_place = true;
-        return false;
+        return OutputStatus::ok;
     }
 #endif
-    return true;
+    exists = true;
+    return OutputStatus::ok;
 }
 
 OutputStatus open_output(const char* name, OutputFile& out)
@@ -442,11 +503,13 @@ OutputStatus open_output(const char* name, OutputFile& out)
     char* target = follow_links(name, in_place);
     if (!target) return OutputStatus::more_core;
     struct stat old;
-    bool exists = !in_place && replaceable(target, old, in_place);
+    bool exists = false;
     OutputStatus status = OutputStatus::ok;
-    if (!in_place) status = open_aside(target, exists ? &old : nullptr, out, in_place);
+    if (!in_place) status = check_existing(name, target, old, exists, in_place);
+    if (status == OutputStatus::ok && !in_place)
+        status = open_aside(target, exists ? &old : nullptr, out, in_place);
     if (!out.temp_name) std::free(target);
-    if (in_place) return open_in_place(name, out);
+    if (status == OutputStatus::ok && in_place) return open_in_place(name, out);
     return status;
 }
 
