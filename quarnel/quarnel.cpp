@@ -1,5 +1,7 @@
 #include "quarnel.h"
 
+#include <cerrno>
+#include <csignal>
 #include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
@@ -18,12 +20,22 @@ DumperSettings dumper_settings;
 
 static char out_buffer[out_capacity];
 static std::size_t out_used = 0;
-static bool out_failed = false;
+static bool out_started = false;  // something was handed to stdout
+static bool out_lost = false;     // a write failed: nothing more is sent
+
+// After the first failed write nothing more is sent, so the output never has
+// a hole in the middle; the dump still runs on, so that a failure of its
+// input is reported before the lost output.
+static void out_send(const char* bytes, std::size_t length)
+{
+    if (length == 0) return;
+    out_started = true;
+    if (!out_lost && std::fwrite(bytes, 1, length, stdout) != length) out_lost = true;
+}
 
 static void out_drain()
 {
-    if (out_used != 0 && std::fwrite(out_buffer, 1, out_used, stdout) != out_used)
-        out_failed = true;
+    out_send(out_buffer, out_used);
     out_used = 0;
 }
 
@@ -43,7 +55,7 @@ void out_text(const char* text, std::size_t length)
     if (out_capacity - out_used < length) {
         out_drain();
         if (length > out_capacity) {
-            if (std::fwrite(text, 1, length, stdout) != length) out_failed = true;
+            out_send(text, length);
             return;
         }
     }
@@ -76,8 +88,9 @@ void out_printf(const char* format, ...)
     if (length >= 0 && static_cast<std::size_t>(length) < out_capacity) {
         std::vsnprintf(out_buffer, out_capacity, format, args);
         out_used = static_cast<std::size_t>(length);
-    } else if (std::vfprintf(stdout, format, args) < 0) {
-        out_failed = true;
+    } else {
+        out_started = true;
+        if (!out_lost && std::vfprintf(stdout, format, args) < 0) out_lost = true;
     }
     va_end(args);
 }
@@ -85,8 +98,27 @@ void out_printf(const char* format, ...)
 bool out_flush()
 {
     out_drain();
-    if (std::fflush(stdout) != 0) out_failed = true;
-    return !out_failed && !std::ferror(stdout);
+    if (out_started && !out_lost && std::fflush(stdout) != 0) out_lost = true;
+    return !out_lost;
+}
+
+// Some file systems report a failed write only when the file is closed, so a
+// run that wrote anything closes stdout; one that wrote nothing (-?) leaves
+// it alone, even when it was never open.
+static bool out_close()
+{
+    out_flush();
+    if (out_started && std::fclose(stdout) != 0) out_lost = true;
+    return !out_lost;
+}
+
+// The run's exit status once stdout is closed. Lost output is the last word
+// of a run, after the failure that ended it, if any.
+static int close_output(int status)
+{
+    if (out_close()) return status;
+    std::fprintf(stderr, "%s: write error!\n", dumper_settings.program_name);
+    return 1;
 }
 
 void fail(const char* format, ...)
@@ -97,7 +129,7 @@ void fail(const char* format, ...)
     va_start(args, format);
     std::vfprintf(stderr, format, args);
     va_end(args);
-    std::exit(1);
+    std::exit(close_output(1));
 }
 
 // ---- command line ----
@@ -132,6 +164,15 @@ static void use_binary_standard_streams()
 #endif
 }
 
+// A file size limit makes the write fail instead of killing the process, so
+// it is reported like a full disk.
+static void ignore_file_size_signal()
+{
+#if defined(SIGXFSZ)
+    std::signal(SIGXFSZ, SIG_IGN);
+#endif
+}
+
 // "-" is standard input (which a later "-" goes on reading from where this
 // dump stopped); anything else is a file name.
 static void dump_argument(const char* argument)
@@ -140,26 +181,19 @@ static void dump_argument(const char* argument)
         dump_file(stdin, "<stdin>");
         return;
     }
+    errno = 0;
     std::FILE* in = std::fopen(argument, "rb");
+    if (!in && errno == ENOMEM) fail("%s: more core!\n", dumper_settings.program_name);
     if (!in) fail("%s: ``%s'' open error!\n", dumper_settings.program_name, argument);
     dump_file(in, argument);
     std::fclose(in);
-}
-
-// A dump that ran through can still have lost output (a full disk): that is
-// a failure too. A closed pipe ends the process by SIGPIPE before this, as
-// it does for any filter.
-static int finish()
-{
-    if (out_flush()) return 0;
-    std::fprintf(stderr, "%s: write error!\n", dumper_settings.program_name);
-    return 1;
 }
 
 int quarnel_main(int argc, char** argv)
 {
     if (argc > 0 && argv[0] && argv[0][0]) dumper_settings.program_name = argv[0];
     use_binary_standard_streams();
+    ignore_file_size_signal();
     // The dump does its own buffering; stdio only passes it on.
     std::setvbuf(stdout, nullptr, _IONBF, 0);
 
@@ -192,5 +226,8 @@ int quarnel_main(int argc, char** argv)
     if (!first_file && next >= argc) first_file = "-";  // no file: standard input
     if (first_file) dump_argument(first_file);
     for (; next < argc; ++next) dump_argument(argv[next]);
-    return finish();
+    // A dump that ran through can still have lost output (a full disk, a
+    // file size limit). A closed pipe ends the process by SIGPIPE before
+    // this, as it does for any filter, unless SIGPIPE is ignored.
+    return close_output(0);
 }
