@@ -149,6 +149,21 @@ TEST_F(QuarnelCli, RepeatedStandardInputContinuesWhereTheLastDumpStopped)
     EXPECT_EQ(ended.status, 1);
 }
 
+// A pipe held open after the data is not waited on: the dump ends with the
+// bytes it needs. The writer holds the pipe open until quarnel has ended,
+// giving up after half a minute only so that a fault cannot hang the suite.
+TEST_F(QuarnelCli, PipeHeldOpenAfterTheDataIsNotWaitedOn)
+{
+    const std::string script =
+        "{ cat data/Walk-1.anm; i=0; while [ ! -e done ] && [ $i -lt 300 ]; do sleep 0.1; "
+        "i=$((i + 1)); done; [ -e done ] || echo waited for >&2; } | "
+        "{ \"$0\" >out.c; echo $? >done; }";
+    RunResult r = run_tool("/bin/sh", {"sh", "-c", script, quarnel}, "", dir);
+    EXPECT_EQ(r.err, "");
+    EXPECT_EQ(read_file(dir + "/done"), "0\n");
+    EXPECT_EQ(read_file(dir + "/out.c"), walk_as_stdin());
+}
+
 // Cut anywhere, the example dumps exactly as far as it was read whole and
 // then reports the end; no word cut short is ever shown.
 TEST_F(QuarnelCli, StreamCutAtEveryByteReportsTheEnd)
