@@ -31,21 +31,12 @@ struct SequenceEntry {
     int atr, time, sprgpno, x, y;
 };
 
+constexpr std::size_t max_sprite_bytes = 20;  // the longest entry: five words
+
 // Name of the header's tpf field: "4bit", "8bit" or "unknown".
 const char* tpf_name(std::uint32_t tpf);
 
-// Reads one word. On a short stream reports "reach end of file" (or "read
-// error" when the stream says so) and ends the process with status 1.
-std::uint32_t read_word(Input& in);
-
-// Reads the next sequence entry.
-void read_sequence(Input& in, SequenceEntry& entry);
-
-// Reads the next sprite entry; with -d each raw word is echoed to stdout as
-// a comment line right after it is read.
-void read_sprite(Input& in, SpriteEntry& entry);
-
-// ---- decoding words held in memory ----
+// ---- words ----
 
 // Bytes are put together by value, least significant first, so the result is
 // the same on every host; compilers turn this into a single load where the
@@ -66,6 +57,50 @@ inline int signed_half(std::uint32_t word, int first)
 {
     return (field(word, first, 16) ^ 0x8000) - 0x8000;
 }
+
+// ---- reading ----
+
+// Reads one word. On a short stream reports "reach end of file" (or "read
+// error" when the stream says so) and ends the process with status 1.
+std::uint32_t read_word(Input& in);
+
+// Reads the next sequence entry.
+void read_sequence(Input& in, SequenceEntry& entry);
+
+// Reads the next sprite entry; with -d each raw word is echoed to stdout as
+// a comment line right after it is read.
+void read_sprite(Input& in, SpriteEntry& entry);
+
+// A size code other than 0 in the flags word makes a square sprite of
+// code x 8 pixels, whose entry has no size word; this is the size word it
+// stands for.
+inline std::uint32_t square_size_word(std::uint32_t flags)
+{
+    std::uint32_t side = (flags >> 28) * 8;
+    return side | side << 16;
+}
+
+// Takes the next sprite entry straight from the bytes at hand when the
+// longest entry surely is there, else returns false and takes nothing. The
+// bulk of a dump runs through here: no check per word, and the entry's
+// length is a computed step, not a branch that random data would mispredict.
+inline bool read_buffered_sprite(Input& in, SpriteEntry& entry)
+{
+    const unsigned char* at = in.next;
+    if (input_available(in) < max_sprite_bytes) return false;
+    entry.offset_uv = load_word(at);
+    entry.flags = load_word(at + 4);
+    // All ones for a square sprite, whose entry has no size word, else 0.
+    std::uint32_t square = 0u - static_cast<std::uint32_t>(entry.flags >> 28 != 0);
+    entry.size = (square_size_word(entry.flags) & square) | (load_word(at + 8) & ~square);
+    at += 12 - (square & 4);
+    entry.rotation = load_word(at);
+    entry.position = load_word(at + 4);
+    in.next = at + 8;
+    return true;
+}
+
+// ---- the fields of a sprite entry ----
 
 // The fields of a sprite entry, in the order of the sprite line.
 inline int sprite_ox(const SpriteEntry& e) { return field(e.offset_uv, 16, 8); }
@@ -96,37 +131,6 @@ inline int sprite_bno_csn(const SpriteEntry& e)  // bno << 6 | csn
 inline int sprite_tpf_abr_tpn_abe(const SpriteEntry& e)  // tpf << 8 | abr << 6 | tpn << 1 | abe
 {
     return field(e.flags, 15, 10);
-}
-
-// A size code other than 0 in the flags word makes a square sprite of
-// code x 8 pixels, whose entry has no size word; this is the size word it
-// stands for.
-inline std::uint32_t square_size_word(std::uint32_t flags)
-{
-    std::uint32_t side = (flags >> 28) * 8;
-    return side | side << 16;
-}
-
-constexpr std::size_t max_sprite_bytes = 20;
-
-// Takes the next sprite entry straight from the bytes at hand when the
-// longest entry surely is there, else returns false and takes nothing. The
-// bulk of a dump runs through here: no check per word, and the entry's
-// length is a computed step, not a branch that random data would mispredict.
-inline bool read_buffered_sprite(Input& in, SpriteEntry& entry)
-{
-    const unsigned char* at = in.next;
-    if (input_available(in) < max_sprite_bytes) return false;
-    entry.offset_uv = load_word(at);
-    entry.flags = load_word(at + 4);
-    // All ones for a square sprite, whose entry has no size word, else 0.
-    std::uint32_t square = 0u - static_cast<std::uint32_t>(entry.flags >> 28 != 0);
-    entry.size = (square_size_word(entry.flags) & square) | (load_word(at + 8) & ~square);
-    at += 12 - (square & 4);
-    entry.rotation = load_word(at);
-    entry.position = load_word(at + 4);
-    in.next = at + 8;
-    return true;
 }
 
 #endif

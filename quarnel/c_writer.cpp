@@ -109,10 +109,12 @@ static inline char* put_literal(char* at, const char* text, std::size_t length)
     return at + length;
 }
 
+// Copies the whole entry, length byte and all, in one move; what follows
+// the text is overwritten next.
 template <typename Text>
 static inline char* put_text(char* at, const Text& entry)
 {
-    std::memcpy(at, entry.text, sizeof entry);
+    std::memcpy(at, &entry, sizeof entry);
     return at + entry.length;
 }
 
@@ -356,7 +358,7 @@ static char* put_group_in_two_passes(Input& in, std::uint32_t nsprt)
 static void write_table_name(const Label& label, int group)
 {
     out_text(label.text, label.length);
-    char* at = out_reserve(16);
+    char* at = out_reserve(8 + put_slack);
     *at = '_';
     out_commit(put_group_number(at + 1, static_cast<unsigned>(group)));
 }
