@@ -23,9 +23,14 @@ const char* tpf_name(std::uint32_t tpf)
          dumper_settings.current_file_name);
 }
 
+static void need_bytes(Input& in, std::size_t count)
+{
+    if (input_available(in) < count && !input_fill(in, count)) fail_short_stream(in);
+}
+
 std::uint32_t read_word(Input& in)
 {
-    if (input_available(in) < 4 && !input_fill(in, 4)) fail_short_stream(in);
+    need_bytes(in, 4);
     std::uint32_t word = load_word(in.next);
     in.next += 4;
     return word;
@@ -57,4 +62,10 @@ void read_sprite(Input& in, SpriteEntry& entry)
     entry.size = entry.flags >> 28 != 0 ? square_size_word(entry.flags) : read_sprite_word(in, "H W");
     entry.rotation = read_sprite_word(in, "FLAG2 ROT");
     entry.position = read_sprite_word(in, "Y X");
+}
+
+void need_sprite(Input& in)
+{
+    need_bytes(in, 8);
+    need_bytes(in, load_word(in.next + 4) >> 28 != 0 ? 16 : 20);
 }

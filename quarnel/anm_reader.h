@@ -80,24 +80,27 @@ inline std::uint32_t square_size_word(std::uint32_t flags)
     return side | side << 16;
 }
 
-// Takes the next sprite entry straight from the bytes at hand when the
-// longest entry surely is there, else returns false and takes nothing. The
-// bulk of a dump runs through here: no check per word, and the entry's
-// length is a computed step, not a branch that random data would mispredict.
-inline bool read_buffered_sprite(Input& in, SpriteEntry& entry)
+// Reads until the whole next sprite entry is at hand, and not a byte more;
+// a short stream ends the dump as in read_word.
+void need_sprite(Input& in);
+
+// Takes the sprite entry at hand in the input. The bulk of a dump runs
+// through here: the words come straight from memory, and the entry's length
+// is a computed step, not a branch that random data would mispredict. A
+// square sprite's entry is four words, but five are loaded (the input allows
+// that much overread) and the fifth is then ignored.
+inline void take_sprite(Input& in, SpriteEntry& entry)
 {
-    const unsigned char* at = in.next;
-    if (input_available(in) < max_sprite_bytes) return false;
-    entry.offset_uv = load_word(at);
-    entry.flags = load_word(at + 4);
+    const unsigned char* bytes = in.next;
+    entry.offset_uv = load_word(bytes);
+    entry.flags = load_word(bytes + 4);
     // All ones for a square sprite, whose entry has no size word, else 0.
     std::uint32_t square = 0u - static_cast<std::uint32_t>(entry.flags >> 28 != 0);
-    entry.size = (square_size_word(entry.flags) & square) | (load_word(at + 8) & ~square);
-    at += 12 - (square & 4);
-    entry.rotation = load_word(at);
-    entry.position = load_word(at + 4);
-    in.next = at + 8;
-    return true;
+    entry.size = (square_size_word(entry.flags) & square) | (load_word(bytes + 8) & ~square);
+    bytes += 12 - (square & 4);
+    entry.rotation = load_word(bytes);
+    entry.position = load_word(bytes + 4);
+    in.next = bytes + 8;
 }
 
 // ---- the fields of a sprite entry ----

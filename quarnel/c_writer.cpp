@@ -331,14 +331,16 @@ static inline char* put_sprite_line(char* at, const SpriteEntry e)
 }
 
 // The usual case, no -d and no -r: each entry is written as soon as it is
-// read, in one pass, mostly straight from the bytes at hand. The lines are
-// committed only once the whole group was read, so a group cut short shows
-// none of them, as in the two-pass case.
+// read, in one pass, straight from the bytes in memory; only an entry that
+// is not wholly at hand costs a call. The lines are committed only once the
+// whole group was read, so a group cut short shows none of them, as in the
+// two-pass case.
 static char* put_group_in_one_pass(Input& in, std::uint32_t nsprt, char* at)
 {
     for (std::uint32_t i = 0; i < nsprt; ++i) {
+        if (input_available(in) < max_sprite_bytes) need_sprite(in);
         SpriteEntry entry;
-        if (!read_buffered_sprite(in, entry)) read_sprite(in, entry);
+        take_sprite(in, entry);
         at = put_sprite_line(at, entry);
     }
     return at;

@@ -18,7 +18,12 @@ constexpr std::size_t input_block_max = 1 << 18;
 extern std::size_t input_block_size;
 
 // The largest `wanted` input_fill accepts.
-constexpr std::size_t input_fill_max = 8;
+constexpr std::size_t input_fill_max = 24;
+
+// Bytes after the end of what was read that may be looked at (their values
+// do not matter), so that a fixed-size piece can be loaded at once even at
+// the end of the stream.
+constexpr std::size_t input_overread = 8;
 
 struct Input {
     int descriptor = -1;
@@ -26,7 +31,7 @@ struct Input {
     const unsigned char* end = nullptr;   // end of the bytes read so far
     bool ended = false;                   // the stream reported its end
     bool failed = false;                  // the stream reported a read error
-    unsigned char buffer[input_fill_max + input_block_max];
+    unsigned char buffer[input_fill_max + input_block_max + input_overread];
 };
 
 // Starts reading the stream behind `descriptor` with nothing buffered.
