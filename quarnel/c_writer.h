@@ -5,7 +5,7 @@
 #ifndef QUARNEL_C_WRITER_H
 #define QUARNEL_C_WRITER_H
 
-#include <cstdio>
+#include "input.h"
 
 // The C identifier stem for a stream: "anm_" and the name after its last
 // '/', every character outside [0-9A-Za-z_] made '_' (lower-cased first
@@ -14,6 +14,6 @@ char* make_label(const char* stream_name);
 
 // Dumps the whole stream to stdout, part by part as it is read. Returns 0;
 // every failure ends the process with status 1 instead.
-int dump_file(std::FILE* in, const char* stream_name);
+int dump_file(Input& in, const char* stream_name);
 
 #endif

@@ -1,106 +1,15 @@
 #include "quarnel.h"
 
-#include <cstdarg>
+#include <cerrno>
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
 
-#if defined(_WIN32)
-#include <fcntl.h>
-#include <io.h>
-#endif
-
 #include "c_writer.h"
+#include "input.h"
+#include "output.h"
+#include "platform.h"
 
 DumperSettings dumper_settings;
-
-// ---- buffered standard output ----
-
-static char out_buffer[out_capacity];
-static std::size_t out_used = 0;
-static bool out_failed = false;
-
-static void out_drain()
-{
-    if (out_used != 0 && std::fwrite(out_buffer, 1, out_used, stdout) != out_used)
-        out_failed = true;
-    out_used = 0;
-}
-
-char* out_reserve(std::size_t size)
-{
-    if (out_capacity - out_used < size) out_drain();
-    return out_buffer + out_used;
-}
-
-void out_commit(char* end)
-{
-    out_used = static_cast<std::size_t>(end - out_buffer);
-}
-
-void out_text(const char* text, std::size_t length)
-{
-    if (out_capacity - out_used < length) {
-        out_drain();
-        if (length > out_capacity) {
-            if (std::fwrite(text, 1, length, stdout) != length) out_failed = true;
-            return;
-        }
-    }
-    std::memcpy(out_buffer + out_used, text, length);
-    out_used += length;
-}
-
-void out_str(const char* text)
-{
-    out_text(text, std::strlen(text));
-}
-
-void out_printf(const char* format, ...)
-{
-    std::va_list args;
-    va_start(args, format);
-    std::size_t room = out_capacity - out_used;
-    int length = std::vsnprintf(out_buffer + out_used, room, format, args);
-    va_end(args);
-    if (length >= 0 && static_cast<std::size_t>(length) < room) {
-        out_used += static_cast<std::size_t>(length);
-        return;
-    }
-
-    // Did not fit in the room left: start a fresh buffer. A line longer than
-    // the whole buffer (only a label of that size could make one) goes
-    // straight to stdout.
-    out_drain();
-    va_start(args, format);
-    if (length >= 0 && static_cast<std::size_t>(length) < out_capacity) {
-        std::vsnprintf(out_buffer, out_capacity, format, args);
-        out_used = static_cast<std::size_t>(length);
-    } else if (std::vfprintf(stdout, format, args) < 0) {
-        out_failed = true;
-    }
-    va_end(args);
-}
-
-bool out_flush()
-{
-    out_drain();
-    if (std::fflush(stdout) != 0) out_failed = true;
-    return !out_failed && !std::ferror(stdout);
-}
-
-void fail(const char* format, ...)
-{
-    // Whatever was dumped before the failure goes out first, in order.
-    out_flush();
-    std::va_list args;
-    va_start(args, format);
-    std::vfprintf(stderr, format, args);
-    va_end(args);
-    std::exit(1);
-}
-
-// ---- command line ----
 
 static void print_usage()
 {
@@ -114,54 +23,33 @@ static void print_usage()
     std::fprintf(stderr, "  -r  reverse spt\n");
 }
 
-// Standard input is read, and the C text written, as raw bytes on every
-// host: no newline translation, no end-of-file byte, the same output bytes
-// everywhere. Windows shells leave wildcards to the program; the MinGW
-// runtime expands them before main() when asked to, as a Unix shell would.
-#if defined(__MINGW32__)
-extern "C" {
-int _dowildcard = -1;
-}
-#endif
+// Standard input keeps what was read ahead for one dump, so a later "-"
+// goes on from where that dump stopped. A named file is read through an
+// Input of its own.
+static Input standard_input;
+static Input file_input;
 
-static void use_binary_standard_streams()
-{
-#if defined(_WIN32)
-    if (_fileno(stdin) >= 0) _setmode(_fileno(stdin), _O_BINARY);
-    if (_fileno(stdout) >= 0) _setmode(_fileno(stdout), _O_BINARY);
-#endif
-}
-
-// "-" is standard input (which a later "-" goes on reading from where this
-// dump stopped); anything else is a file name.
 static void dump_argument(const char* argument)
 {
     if (std::strcmp(argument, "-") == 0) {
-        dump_file(stdin, "<stdin>");
+        dump_file(standard_input, "<stdin>");
         return;
     }
-    std::FILE* in = std::fopen(argument, "rb");
-    if (!in) fail("%s: ``%s'' open error!\n", dumper_settings.program_name, argument);
-    dump_file(in, argument);
-    std::fclose(in);
-}
-
-// A dump that ran through can still have lost output (a full disk): that is
-// a failure too. A closed pipe ends the process by SIGPIPE before this, as
-// it does for any filter.
-static int finish()
-{
-    if (out_flush()) return 0;
-    std::fprintf(stderr, "%s: write error!\n", dumper_settings.program_name);
-    return 1;
+    errno = 0;
+    std::FILE* file = std::fopen(argument, "rb");
+    if (!file && errno == ENOMEM) fail("%s: more core!\n", dumper_settings.program_name);
+    if (!file) fail("%s: ``%s'' open error!\n", dumper_settings.program_name, argument);
+    input_start(file_input, descriptor_of(file));
+    dump_file(file_input, argument);
+    std::fclose(file);
 }
 
 int quarnel_main(int argc, char** argv)
 {
     if (argc > 0 && argv[0] && argv[0][0]) dumper_settings.program_name = argv[0];
-    use_binary_standard_streams();
-    // The dump does its own buffering; stdio only passes it on.
-    std::setvbuf(stdout, nullptr, _IONBF, 0);
+    platform_setup();
+    out_start();
+    input_start(standard_input, descriptor_of(stdin));
 
     // Options: only the character after '-' counts ("-dl" is "-d"); the scan
     // ends at the first argument not starting with '-', or at "--", which is
@@ -192,5 +80,8 @@ int quarnel_main(int argc, char** argv)
     if (!first_file && next >= argc) first_file = "-";  // no file: standard input
     if (first_file) dump_argument(first_file);
     for (; next < argc; ++next) dump_argument(argv[next]);
-    return finish();
+    // A dump that ran through can still have lost output (a full disk, a
+    // file size limit). A closed pipe ends the process by SIGPIPE before
+    // this, as it does for any filter, unless SIGPIPE is ignored.
+    return close_output(0);
 }

@@ -2,30 +2,45 @@
 // stream ends the dump.
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <cstdio>
 #include <string>
 #include <vector>
 
 #include "anm_reader.h"
+#include "input.h"
 #include "quarnel.h"
 #include "test_support.h"
 
 namespace {
 
-// A read-only stream over `bytes`; the string must outlive the stream.
-std::FILE* open_bytes(std::string& bytes)
+// An Input over `bytes`, read from a file; one at a time.
+Input& open_bytes(const std::string& bytes)
 {
-    return fmemopen(bytes.data(), bytes.size(), "rb");
+    static Input in;
+    static int descriptor = -1;
+    if (descriptor >= 0) close(descriptor);
+    std::string path = make_temp_dir() + "/in";
+    write_file(path, bytes);
+    descriptor = open(path.c_str(), O_RDONLY);
+    input_start(in, descriptor);
+    return in;
 }
 
 TEST(ReadWord, AssemblesLittleEndianWords)
 {
     std::string bytes("\x01\x02\x03\x04\xff\xff\xff\xff\x00\x00\x00\x80", 12);
-    std::FILE* in = open_bytes(bytes);
-    EXPECT_EQ(read_word(in), 0x04030201u);
-    EXPECT_EQ(read_word(in), 0xffffffffu);
-    EXPECT_EQ(read_word(in), 0x80000000u);
-    std::fclose(in);
+    // one block, then blocks that end inside every word
+    for (std::size_t block : {input_block_max, std::size_t{1}, std::size_t{3}, std::size_t{5}}) {
+        input_block_size = block;
+        Input& in = open_bytes(bytes);
+        EXPECT_EQ(read_word(in), 0x04030201u) << block;
+        EXPECT_EQ(read_word(in), 0xffffffffu) << block;
+        EXPECT_EQ(read_word(in), 0x80000000u) << block;
+    }
+    input_block_size = input_block_max;
 }
 
 TEST(ReadWordDeathTest, ShortStreamEndsTheDumpAtTheFirstMissingByte)
@@ -36,7 +51,8 @@ TEST(ReadWordDeathTest, ShortStreamEndsTheDumpAtTheFirstMissingByte)
         std::string bytes(length, '\x11');
         EXPECT_EXIT(
             {
-                std::FILE* in = open_bytes(bytes);
+                input_block_size = 2;
+                Input& in = open_bytes(bytes);
                 for (;;) read_word(in);
             },
             testing::ExitedWithCode(1), "^quarnel: cut.anm reach end of file!\n$")
@@ -57,11 +73,9 @@ TEST(ReadSequence, DecodesBothWords)
         {0x0f00ffff, 0x00000000, {0, 0, 65535, 0, 0}},
     };
     for (const Case& c : cases) {
-        std::string bytes = le_words({c.a, c.b});
-        std::FILE* in = open_bytes(bytes);
+        Input& in = open_bytes(le_words({c.a, c.b}));
         SequenceEntry e{};
         read_sequence(in, e);
-        std::fclose(in);
         EXPECT_EQ(std::vector<int>({e.atr, e.time, e.sprgpno, e.x, e.y}),
                   std::vector<int>({c.expected.atr, c.expected.time, c.expected.sprgpno,
                                     c.expected.x, c.expected.y}))
@@ -71,8 +85,10 @@ TEST(ReadSequence, DecodesBothWords)
 
 std::vector<int> fields(const SpriteEntry& e)
 {
-    return {e.ox,  e.oy,  e.u,   e.v,   e.w,   e.h,   e.clx, e.cly,  e.bno, e.csn,
-            e.tpf, e.tpn, e.abe, e.abr, e.rotf, e.rot, e.rsz, e.x,  e.y};
+    return {sprite_ox(e),  sprite_oy(e),  sprite_u(e),   sprite_v(e),    sprite_w(e),
+            sprite_h(e),   sprite_clx(e), sprite_cly(e), sprite_bno(e),  sprite_csn(e),
+            sprite_tpf(e), sprite_tpn(e), sprite_abe(e), sprite_abr(e),  sprite_rotf(e),
+            sprite_rot(e), sprite_rsz(e), sprite_x(e),   sprite_y(e)};
 }
 
 TEST(ReadSprite, DecodesEveryFieldAndTheEntryLength)
@@ -112,14 +128,18 @@ TEST(ReadSprite, DecodesEveryFieldAndTheEntryLength)
     for (const Case& c : cases) {
         std::vector<std::uint32_t> words = c.words;
         words.push_back(0xdeadbeef);  // the next entry's first word
-        std::string bytes = le_words(words);
-        std::FILE* in = open_bytes(bytes);
-        SpriteEntry e{};
-        read_sprite(in, e);
-        EXPECT_EQ(fields(e), c.expected) << c.what;
-        EXPECT_EQ(std::ftell(in), c.length) << c.what;
-        EXPECT_EQ(read_word(in), 0xdeadbeefu) << c.what;
-        std::fclose(in);
+        words.resize(words.size() + 4);  // so that the longest entry is at hand
+        // word by word, and straight from the bytes at hand
+        for (bool buffered : {false, true}) {
+            Input& in = open_bytes(le_words(words));
+            input_fill(in, 4);
+            SpriteEntry e{};
+            if (buffered) take_sprite(in, e);
+            else read_sprite(in, e);
+            EXPECT_EQ(fields(e), c.expected) << c.what << buffered;
+            EXPECT_EQ(in.next - in.buffer, c.length) << c.what << buffered;
+            EXPECT_EQ(read_word(in), 0xdeadbeefu) << c.what << buffered;
+        }
     }
 }
 

@@ -1,0 +1,33 @@
+#include "input.h"
+
+#include <cstring>
+
+#include "platform.h"
+
+std::size_t input_block_size = input_block_max;
+
+void input_start(Input& in, int descriptor)
+{
+    in.descriptor = descriptor;
+    in.next = in.end = in.buffer;
+    in.ended = in.failed = false;
+}
+
+bool input_fill(Input& in, std::size_t wanted)
+{
+    // The few bytes left over move to the front, so a whole block always
+    // fits after them.
+    std::size_t kept = input_available(in);
+    std::memmove(in.buffer, in.next, kept);
+    in.next = in.buffer;
+    in.end = in.buffer + kept;
+
+    while (input_available(in) < wanted) {
+        if (in.ended || in.failed) return false;
+        long count = read_some(in.descriptor, in.buffer + input_available(in), input_block_size);
+        if (count > 0) in.end += count;
+        else if (count == 0) in.ended = true;
+        else in.failed = true;
+    }
+    return true;
+}

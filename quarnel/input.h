@@ -1,0 +1,51 @@
+// Block input: an open stream read in large blocks into memory, from which
+// the reader takes its words.
+//
+// A read never asks the stream for more than the dump needs next: input_fill
+// is called only when the bytes at hand run short, and one read returns what
+// a pipe has, so a pipe held open after the data is not waited on. What was
+// read ahead stays with the Input, so a later dump of the same stream (stdin
+// named again) goes on from where the last one stopped.
+#ifndef QUARNEL_INPUT_H
+#define QUARNEL_INPUT_H
+
+#include <cstddef>
+
+constexpr std::size_t input_block_max = 1 << 18;
+
+// Bytes asked for by one read, 1 to input_block_max. Only tests change it,
+// to put block boundaries where they want them.
+extern std::size_t input_block_size;
+
+// The largest `wanted` input_fill accepts.
+constexpr std::size_t input_fill_max = 24;
+
+// Bytes after the end of what was read that may be looked at (their values
+// do not matter), so that a fixed-size piece can be loaded at once even at
+// the end of the stream.
+constexpr std::size_t input_overread = 8;
+
+struct Input {
+    int descriptor = -1;
+    const unsigned char* next = nullptr;  // first byte not yet taken
+    const unsigned char* end = nullptr;   // end of the bytes read so far
+    bool ended = false;                   // the stream reported its end
+    bool failed = false;                  // the stream reported a read error
+    unsigned char buffer[input_fill_max + input_block_max + input_overread];
+};
+
+// Starts reading the stream behind `descriptor` with nothing buffered.
+void input_start(Input& in, int descriptor);
+
+inline std::size_t input_available(const Input& in)
+{
+    return static_cast<std::size_t>(in.end - in.next);
+}
+
+// Reads until at least `wanted` (<= input_fill_max) bytes are at hand.
+// Returns false when the stream ends or fails first; `ended` or `failed`
+// then says which, and stays so: a stream whose end was met is not read
+// again.
+bool input_fill(Input& in, std::size_t wanted);
+
+#endif
