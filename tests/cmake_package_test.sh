@@ -21,22 +21,7 @@ fi
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 
-passed=0 failed=0
-check() # DESCRIPTION EXPECTED ACTUAL
-{
-    if [[ $2 == "$3" ]]; then
-        passed=$((passed + 1))
-    else
-        failed=$((failed + 1))
-        printf 'FAIL: %s\n  expected: %s\n  got:      %s\n' "$1" "$2" "$3"
-    fi
-}
-
-# Runs a build step quietly, showing its output only when it fails.
-quietly()
-{
-    "$@" >"$work/log" 2>&1 || { cat "$work/log"; return 1; }
-}
+source "$(dirname "$0")/checks.sh"
 
 # Moved after installing: the package must find its tools from where it is.
 quietly cmake --install "$build" --prefix "$work/staged"

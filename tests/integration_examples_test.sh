@@ -27,22 +27,7 @@ logged() # NAME PROGRAM
 logged quarnel "$1"
 logged pavrin "$2"
 
-passed=0 failed=0
-check() # DESCRIPTION EXPECTED ACTUAL
-{
-    if [[ $2 == "$3" ]]; then
-        passed=$((passed + 1))
-    else
-        failed=$((failed + 1))
-        printf 'FAIL: %s\n  expected: %s\n  got:      %s\n' "$1" "$2" "$3"
-    fi
-}
-
-# Runs a build step quietly, showing its output only when it fails.
-quietly()
-{
-    "$@" >"$work/log" 2>&1 || { cat "$work/log"; return 1; }
-}
+source "$(dirname "$0")/checks.sh"
 
 # Checks what a build left in DIR: the program's output and the joined map.
 check_build() # NAME DIR
