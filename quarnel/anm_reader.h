@@ -87,8 +87,8 @@ void need_sprite(Input& in);
 // Takes the sprite entry at hand in the input. The bulk of a dump runs
 // through here: the words come straight from memory, and the entry's length
 // is a computed step, not a branch that random data would mispredict. A
-// square sprite's entry is four words, but five are loaded (the input allows
-// that much overread) and the fifth is then ignored.
+// square sprite's entry is four words: the word where the size word would
+// be is loaded all the same (it is the rotation word) and then not used.
 inline void take_sprite(Input& in, SpriteEntry& entry)
 {
     const unsigned char* bytes = in.next;

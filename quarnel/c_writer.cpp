@@ -374,6 +374,7 @@ static void write_sprite_group(Input& in, const Label& label, int group)
     // nsprt - 1 wraps round for 0, so one comparison keeps 1..127.
     if (nsprt - 1 >= max_group_size) {
         out_printf("[%d+1] = {\n", shown_nsprt);
+        input_give_back(in);
         fail("%s: invalid nsprt %d!\n", dumper_settings.program_name, shown_nsprt);
     }
     char* at = out_reserve(12 + put_slack);
@@ -418,5 +419,6 @@ int dump_file(Input& in, const char* stream_name)
 
     write_pointer_table(label, counts.nspritegp);
     std::free(label_text);
+    input_give_back(in);
     return 0;
 }

@@ -31,3 +31,9 @@ bool input_fill(Input& in, std::size_t wanted)
     }
     return true;
 }
+
+void input_give_back(Input& in)
+{
+    std::size_t unused = input_available(in);
+    if (unused != 0 && seek_back(in.descriptor, unused)) in.next = in.end;
+}

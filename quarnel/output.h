@@ -34,7 +34,7 @@ void out_printf(const char* format, ...)
 bool out_flush();
 
 // Flushes stdout, writes the message (a printf format) to stderr and ends the
-// process with status 1. Every failure of a run ends this way.
+// process with status 1. Every failure of a dump ends this way.
 [[noreturn]] void fail(const char* format, ...)
 #if defined(__GNUC__)
     __attribute__((format(printf, 1, 2)))

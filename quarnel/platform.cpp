@@ -49,3 +49,12 @@ long read_some(int descriptor, unsigned char* buffer, std::size_t size)
         if (count >= 0 || errno != EINTR) return count < 0 ? -1 : count;
     }
 }
+
+bool seek_back(int descriptor, std::size_t count)
+{
+#if defined(_WIN32)
+    return _lseeki64(descriptor, -static_cast<long long>(count), SEEK_CUR) != -1;
+#else
+    return lseek(descriptor, -static_cast<off_t>(count), SEEK_CUR) != -1;
+#endif
+}

@@ -18,4 +18,8 @@ int descriptor_of(std::FILE* stream);
 // -1 on a read error.
 long read_some(int descriptor, unsigned char* buffer, std::size_t size);
 
+// Moves the stream's position `count` bytes back; false where it cannot
+// seek (a pipe, a terminal).
+bool seek_back(int descriptor, std::size_t count);
+
 #endif

@@ -149,6 +149,22 @@ TEST_F(QuarnelCli, RepeatedStandardInputContinuesWhereTheLastDumpStopped)
     EXPECT_EQ(ended.status, 1);
 }
 
+// A file on standard input is left where the dump stopped, as stdio leaves
+// it, so whatever reads it next goes on from there: after a whole dump, and
+// after a group size that ends the run.
+TEST_F(QuarnelCli, StandardInputFileIsLeftWhereTheDumpStopped)
+{
+    write_file(dir + "/two.anm", walk + walk);
+    write_file(dir + "/bad_then_walk.anm", le_words({0, 1, 128}) + walk);
+    for (const std::string file : {"two.anm", "bad_then_walk.anm"}) {
+        SCOPED_TRACE(file);
+        const std::string script = "{ \"$0\" >/dev/null 2>&1; \"$0\"; } <" + file;
+        RunResult r = run_tool("/bin/sh", {"sh", "-c", script, quarnel}, "", dir);
+        EXPECT_EQ(r.out, walk_as_stdin());
+        EXPECT_EQ(r.status, 0);
+    }
+}
+
 // A pipe held open after the data is not waited on: the dump ends with the
 // bytes it needs. The writer holds the pipe open until quarnel has ended,
 // giving up after half a minute only so that a fault cannot hang the suite.
