@@ -25,9 +25,6 @@ constexpr unsigned char map_id = 0x23;
 
 // The header is taken apart and put together byte by byte, so the file
 // layout is the same on every host whatever its byte order and padding.
-MapHeader decode_map_header(const unsigned char (&bytes)[map_header_size]);
-void encode_map_header(const MapHeader& header, unsigned char (&bytes)[map_header_size]);
-
 // Each returns false when fewer bytes or whole cells than asked for came or
 // went. A row is one request of `width` cells; a lone byte left at the end of
 // a file is not a cell.

@@ -6,11 +6,6 @@
 #include <cstdio>
 #include <cstdlib>
 
-#if defined(_WIN32)
-#include <fcntl.h>
-#include <io.h>
-#endif
-
 #include "map_canvas.h"
 #include "output_file.h"
 
@@ -97,23 +92,6 @@ OptionScan scan_options(int argc, char** argv)
 
 // ---- run ----
 
-// The map goes to standard output as raw bytes on every host: no newline
-// translation, no end-of-file byte. Windows shells leave wildcards to the
-// program; the MinGW runtime expands them before main() when asked to, as a
-// Unix shell would.
-#if defined(__MINGW32__)
-extern "C" {
-int _dowildcard = -1;
-}
-#endif
-
-static void use_binary_standard_output()
-{
-#if defined(_WIN32)
-    if (_fileno(stdout) >= 0) _setmode(_fileno(stdout), _O_BINARY);
-#endif
-}
-
 // An input name is always a file name, "-" included: standard input is
 // never read.
 static int read_input(const char* name)
@@ -133,58 +111,31 @@ static int read_input(const char* name)
     return status;
 }
 
-// Standard output is written in place and closed at the end like a file;
-// a failed close shows a full disk that only the last rows met.
-static int write_standard_output()
-{
-    if (write_map(stdout, nullptr) != 0) {
-        std::fclose(stdout);
-        return 1;
-    }
-    if (std::fclose(stdout) != 0) {
-        std::fprintf(stderr, "%s: write error!\n", concatenator_settings.program_name);
-        return 1;
-    }
-    return 0;
-}
-
-static int report(OutputStatus status, const char* name)
-{
-    const char* program = concatenator_settings.program_name;
-    switch (status) {
-    case OutputStatus::ok: return 0;
-    case OutputStatus::open_error:
-        std::fprintf(stderr, "%s: ``%s'' open error!\n", program, name);
-        break;
-    case OutputStatus::more_core: std::fprintf(stderr, "%s: more core!\n", program); break;
-    case OutputStatus::write_error: std::fprintf(stderr, "%s: write error!\n", program); break;
-    }
-    return 1;
-}
-
 // The output is opened only now, after every input was read and the result
 // accepted, so a refused run creates nothing, and an output that is also an
-// input has been read before it is replaced. A named output is normally
-// written aside and takes the old file's place only once complete, so a
-// failure from here on also leaves an existing file as it was.
+// input has been read before it is replaced. Standard output is closed like
+// a file: a failed close shows a full disk that only the last rows met.
 static int write_output()
 {
     const char* name = concatenator_settings.output_name;
-    if (!name) return write_standard_output();
+    const char* program = concatenator_settings.program_name;
     OutputFile out;
-    OutputStatus opened = open_output(name, out);
-    if (opened != OutputStatus::ok) return report(opened, name);
-    if (write_map(out.stream, name) != 0) {
+    OutputStatus status = open_output(name, out);
+    if (status == OutputStatus::ok && write_map(out.stream, name) != 0) {
         discard_output(out);
         return 1;
     }
-    return report(close_output(out), name);
+    if (status == OutputStatus::ok) status = close_output(out);
+    if (status == OutputStatus::open_error)
+        std::fprintf(stderr, "%s: ``%s'' open error!\n", program, name);
+    if (status == OutputStatus::more_core) std::fprintf(stderr, "%s: more core!\n", program);
+    if (status == OutputStatus::write_error) std::fprintf(stderr, "%s: write error!\n", program);
+    return status == OutputStatus::ok ? 0 : 1;
 }
 
 int pavrin_main(int argc, char** argv)
 {
     prepare_process();
-    use_binary_standard_output();
     OptionScan scan = scan_options(argc, argv);
     if (scan.exit_status >= 0) return scan.exit_status;
 

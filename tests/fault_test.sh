@@ -1,9 +1,9 @@
 #!/usr/bin/env bash
 # Faults injected while pavrin writes its output: a file-size limit, standard
-# error closed, a signal in the middle of the write, out of memory at open,
-# and an unprivileged user facing a read-only file or directory. After each,
-# the output holds either its old bytes or the whole new map, and the
-# directory holds no stray temporary file.
+# error closed, signals in the middle of the write, out of memory at open, a
+# failed fsync or rename, and an unprivileged user facing a read-only file or
+# directory. After each, the output holds either its old bytes or the whole
+# new map, and the directory holds no stray temporary file.
 #
 #   tests/fault_test.sh GROUP PAVRIN
 #
@@ -34,7 +34,7 @@ expect() {
     local name=$1 status=$2 err=$3
     shift 3
     local got=0
-    "$@" 2>"$work/err" || got=$?
+    { "$@" 2>"$work/err" || got=$?; } 2>/dev/null # no word from the shell on a signal
     [[ $got == "$status" ]] || fail "$name: status $got, wanted $status"
     [[ $(cat "$work/err") == "$err" ]] || fail "$name: stderr '$(cat "$work/err")', wanted '$err'"
 }
@@ -63,6 +63,14 @@ size_limit)
     expect "output = input" 1 "pavrin: write error!" limited -h255 -oin.map in.map a.map
     same "output = input" in.map big.map
     listing "after the limit" a.map a_twice_cropped.map big.map in.map old.map old.orig
+    # A name of 4,093 bytes: the temporary name is cut to fit, not given up.
+    deep=$(printf 'd%.0s' {1..199}) && deep="$deep/$deep/$deep/$deep/$deep"
+    deep="$deep/$deep/$deep/$deep" && mkdir -p "$deep"
+    long="$deep/$(printf 'f%.0s' $(seq $((4093 - ${#deep} - 1))))" && cp old.orig "$long"
+    expect "4,093-byte name" 1 "pavrin: write error!" limited -o"$long" big.map
+    cmp -s "$long" old.orig || fail "4,093-byte name: the old file changed"
+    [[ $(ls -A "$deep") == "${long##*/}" ]] || fail "4,093-byte name: $(ls -A "$deep")"
+    rm -r "${deep%%/*}"
     # Without the limit the same run replaces the file.
     expect "no limit" 0 "" "$pavrin" -oold.map big.map
     same "no limit" old.map big.map
@@ -72,6 +80,8 @@ stderr_closed)
     # would land in the map; the other closed streams stay closed.
     expect "stderr open" 0 "$(printf '%s\n' '   2 x    1    +0    +0 a.map' \
         'change map size 2x1 -> 2x2' '   2 x    2 out.map')" "$pavrin" -v -h2 -oout.map a.map
+    # Standard output is never filled with a file: it stays a write error.
+    expect "stdout closed" 1 "pavrin: write error!" eval '"$pavrin" a.map >&-'
     for closed in "2>&-" "<&- >&- 2>&-"; do
         rm -f out.map
         status=0
@@ -85,22 +95,33 @@ strace)
     strace -o /dev/null true 2>/dev/null || skip "strace cannot trace here"
     # LeakSanitizer cannot run under ptrace; a sanitizer build says so and fails.
     export ASAN_OPTIONS=${ASAN_OPTIONS:+$ASAN_OPTIONS:}detect_leaks=0
-    # SIGTERM arrives as the third write of the map starts: 8 KiB of it are
-    # already in the temporary file. The tool removes that file and ends by
-    # the signal (status 143), with no message of its own; the shell may
-    # say "Terminated".
-    terminated() {
-        local status=0
-        strace -o /dev/null -e trace=write -e inject=write:signal=TERM:when=3 "$pavrin" "$@" \
-            2>"$work/err" || status=$?
-        [[ $status == 143 ]] || fail "SIGTERM $*: status $status"
-        ! grep -q pavrin "$work/err" || fail "SIGTERM $*: $(cat "$work/err")"
-    }
-    cp old.orig old.map
-    terminated -oold.map big.map
-    same "SIGTERM, existing output" old.map old.orig
-    terminated -onew.map big.map
-    listing "after SIGTERM" a.map a_twice_cropped.map big.map old.map old.orig
+    # Each ending signal arrives as the third write of the map starts: 8 KiB
+    # of it are already in the temporary file. The tool removes that file
+    # and ends by the signal, with no message of its own.
+    for signal in HUP INT QUIT TERM PIPE ALRM USR1 USR2 XCPU VTALRM PROF IO PWR STKFLT; do
+        cp old.orig old.map
+        expect "SIG$signal" $((128 + $(kill -l $signal))) "" strace -o /dev/null -e trace=write \
+            -e inject=write:signal=$signal:when=3 "$pavrin" -oold.map big.map
+        same "SIG$signal" old.map old.orig
+    done
+    # A signal ignored from the start stays ignored; fsync or rename failing
+    # is a write error that leaves the old file.
+    expect "SIGUSR1 ignored" 0 "" bash -c "trap '' USR1; exec strace -o /dev/null -e trace=write \
+        -e inject=write:signal=USR1:when=3 '$pavrin' -onew.map big.map"
+    same "SIGUSR1 ignored" new.map big.map
+    for call in fsync rename,renameat,renameat2; do
+        expect "$call fails" 1 "pavrin: write error!" strace -o /dev/null -e inject=$call:error=EIO \
+            "$pavrin" -oold.map big.map
+        same "$call fails" old.map old.orig
+    done
+    # With standard error closed and no /dev/null to open, no file takes
+    # its place: the verbose lines are lost, never written into the map.
+    rm new.map
+    expect "no /dev/null" 0 "" strace -f -o /dev/null -P /dev/null -e trace=openat \
+        -e inject=openat:error=EACCES sh -c "exec '$pavrin' -v -h2 -onew.map a.map 2>&-"
+    same "no /dev/null" new.map a_twice_cropped.map
+    rm new.map
+    listing "after the signals" a.map a_twice_cropped.map big.map old.map old.orig
     # Out of memory while opening an input, or the existing output.
     no_memory() {
         local path=$1
@@ -148,8 +169,23 @@ unprivileged)
     same "other user's file" theirs.map a_twice_cropped.map
     [[ $(stat -c %u:%g:%a theirs.map) == 65534:65534:640 ]] ||
         fail "other user's file is now $(stat -c %u:%g:%a theirs.map)"
-    listing "unprivileged" a.map a_twice_cropped.map big.map old.orig ro.map ro_dir root.map \
-        theirs.map
+    # Replaced by their unprivileged owner, set-id files keep those bits.
+    for mode in 4755 2755; do
+        cp old.orig setid.map && chown 65534:65534 setid.map && chmod $mode setid.map
+        expect "mode $mode" 0 "" nobody -osetid.map a.map
+        [[ $(stat -c %a setid.map) == "$mode" ]] || fail "mode $mode: now $(stat -c %a setid.map)"
+    done
+    # A file bind-mounted over the name is written in place.
+    cp old.orig mounted.map && cp old.orig source.map
+    if mount --bind source.map mounted.map 2>/dev/null; then
+        expect "bind mount" 0 "" "$pavrin" -h2 -omounted.map a.map
+        same "bind mount" source.map a_twice_cropped.map
+        umount mounted.map
+    else
+        echo "skipped: bind mount not permitted"
+    fi
+    listing "unprivileged" a.map a_twice_cropped.map big.map mounted.map old.orig ro.map ro_dir \
+        root.map setid.map source.map theirs.map
     [[ $(ls -A ro_dir) == out.map ]] || fail "read-only directory holds: $(ls -A ro_dir)"
     ;;
 *)

@@ -63,22 +63,6 @@ protected:
     }
 };
 
-TEST(MapFormat, HeaderIsTakenApartAndPutTogetherByteByByte)
-{
-    const unsigned char bytes[map_header_size] = {0x99, 1, 2, 3, 0xff, 0x80, 7, 0xfe};
-    MapHeader header = decode_map_header(bytes);
-    EXPECT_EQ(header.id, 0x99);
-    EXPECT_EQ(header.map_width, 255);
-    EXPECT_EQ(header.map_height, 128);
-    EXPECT_EQ(header.cell_width, 7);
-    EXPECT_EQ(header.cell_height, 254);
-
-    unsigned char encoded[map_header_size];
-    encode_map_header(header, encoded);
-    const unsigned char expected[map_header_size] = {0x99, 0, 0, 0, 0xff, 0x80, 7, 0xfe};
-    EXPECT_EQ(std::string(encoded, encoded + 8), std::string(expected, expected + 8));
-}
-
 TEST_F(MapCanvas, OneInputIsWrittenBackWithAFreshId)
 {
     ASSERT_EQ(read_bytes(map_file(2, 1, 8, 16, {1, 2}, "abcd") + "surplus", "a.map"), 0);
