@@ -182,8 +182,8 @@ function(_quarnel_check_target caller target language extension_var)
   get_property(languages GLOBAL PROPERTY ENABLED_LANGUAGES)
   if(NOT language IN_LIST languages)
     message(FATAL_ERROR "${caller}: the tables of ${target} are compiled as "
-      "${language}, which this project has not enabled; add it to "
-      "project(... LANGUAGES ...) or call enable_language(${language}), "
+      "${language}, which this project has not enabled; add it to the "
+      "LANGUAGES of project() or call enable_language(${language}), "
       "or choose the other one with LANGUAGE")
   endif()
 endfunction()
@@ -261,7 +261,7 @@ function(quarnel_add_tables target)
       "defines SEQ, SPT, seq() and spt() for the generated tables")
   endif()
   if(NOT arg_FILES)
-    message(FATAL_ERROR "${caller}: FILES <file.anm>... is required")
+    message(FATAL_ERROR "${caller}: FILES is required, followed by the .anm files")
   endif()
   if(NOT arg_LANGUAGE)
     set(arg_LANGUAGE C)
@@ -359,7 +359,7 @@ function(pavrin_join output)
     message(FATAL_ERROR "${caller}: a target named ${arg_TARGET} already exists")
   endif()
   if(NOT arg_INPUTS)
-    message(FATAL_ERROR "${caller}: INPUTS <file.map>... is required")
+    message(FATAL_ERROR "${caller}: INPUTS is required, followed by the .map files")
   endif()
   _quarnel_pavrin_require_host_tool(${caller} pavrin)
 
