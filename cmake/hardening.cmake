@@ -8,9 +8,9 @@ set(hardening_default OFF)
 if(CMAKE_CXX_COMPILER_ID MATCHES "GNU|Clang" AND NOT WIN32 AND NOT APPLE)
   set(hardening_default ON)
 endif()
-option(HARDENING "Fortify, stack protector, PIE, RELRO and BIND_NOW" ${hardening_default})
+option(QUARNEL_PAVRIN_HARDENING "Fortify, stack protector, PIE, RELRO and BIND_NOW" ${hardening_default})
 
-if(HARDENING)
+if(QUARNEL_PAVRIN_HARDENING)
   check_pie_supported(LANGUAGES CXX)
   set(CMAKE_POSITION_INDEPENDENT_CODE ON)
   add_compile_options(-fstack-protector-strong)
@@ -18,7 +18,7 @@ if(HARDENING)
   # Fortification only works with optimisation, and it wraps the same libc
   # calls that AddressSanitizer and libFuzzer intercept, hiding accesses
   # from them. Some compilers define it already: redefine, do not warn.
-  if(NOT FUZZING AND NOT CMAKE_CXX_FLAGS MATCHES "-fsanitize")
+  if(NOT QUARNEL_PAVRIN_FUZZING AND NOT CMAKE_CXX_FLAGS MATCHES "-fsanitize")
     add_compile_options(
       "$<$<CONFIG:Release,RelWithDebInfo,MinSizeRel>:-U_FORTIFY_SOURCE;-D_FORTIFY_SOURCE=2>")
   endif()

@@ -51,8 +51,10 @@ Functions
     ``anm_Walk_1_anm_seq`` and ``anm_Walk_1_anm_ptr``. They are declared
     ``extern "C"`` in C++, so C and C++ code can share them.
 
-  A generated wrapper compiled into ``<target>`` includes ``NAME.h`` and
-  then ``NAME.c``.
+  A generated wrapper ``wrap/NAME.c`` (``.cpp`` for C++), compiled into
+  ``<target>``, includes ``NAME.h`` and then ``NAME.c``. The text of
+  ``NAME.h`` and of the wrapper comes from ``quarnel-pavrin-template.mk``
+  beside the Make fragment, which writes the same bytes.
 
   ``HEADER <header>``
     Defines ``SEQ``, ``SPT``, ``seq()``, ``spt()`` and ``NULL`` for the
@@ -70,10 +72,14 @@ Functions
     ``CMAKE_CURRENT_BINARY_DIR``. Default:
     ``${CMAKE_CURRENT_BINARY_DIR}/<target>_quarnel``.
 
-  Two files with the same ``NAME`` in one output folder, or two files of
-  one target whose names give the same label, stop the configure step.
-  ``<target>`` may have been created in another directory. ``quarnel -s``
-  is not offered: static tables cannot be reached from other files.
+  ``HEADER`` and ``FILES`` paths are taken relative to
+  ``CMAKE_CURRENT_SOURCE_DIR``. Two files with the same ``NAME`` in one
+  output folder, or two files of one target whose names give the same
+  label, stop the configure step; two files of different targets with the
+  same label draw a warning naming both, as the targets clash only when
+  linked into one program. ``<target>`` may have been created in another
+  directory. ``quarnel -s`` is not offered: static tables cannot be reached
+  from other files.
 
 .. command:: pavrin_join
 
@@ -88,7 +94,16 @@ Functions
   program changes. The maps go one below the other, or side by side with
   ``HORIZONTAL`` (``pavrin -x``). ``WIDTH`` and ``HEIGHT`` force the
   result's size in cells (``-w``, ``-h``); ``CELL`` sets the cell size in
-  pixels (``-c``).
+  pixels (``-c``). Each is a number as ``pavrin`` reads it, decimal, ``0x``
+  hexadecimal or ``0`` octal (``0377`` is 255), from 0 to 255; anything
+  else stops the configure step, and so does a second ``pavrin_join()``
+  for one ``<output>``. ``INPUTS`` are taken relative to
+  ``CMAKE_CURRENT_SOURCE_DIR``.
+
+Both functions stop the configure step on an unknown keyword, and on an
+input (``HEADER``, ``FILES``, ``INPUTS``) that, at the end of the calling
+directory's configure step, neither exists nor has the ``GENERATED``
+property, which a file gets from the ``OUTPUT`` of ``add_custom_command()``.
 #]=======================================================================]
 
 include("${CMAKE_CURRENT_LIST_DIR}/quarnel-pavrin-targets.cmake")

@@ -1,12 +1,10 @@
 /* Uses the tables that quarnel made from walk.anm, as engine code would. */
 #include <stdio.h>
 
-#include "anm.h"
-
-/* Without quarnel -s these two tables can be seen from other files; the
-   group tables they point to are always static. */
-extern SEQ anm_walk_anm_seq[];
-extern SPT *anm_walk_anm_ptr[];
+/* Made by the build beside walk.anm.c: includes anm.h and declares the two
+   tables other files can reach, anm_walk_anm_seq and anm_walk_anm_ptr (the
+   group tables they point to are static). */
+#include "walk.anm.h"
 
 int main(void)
 {

@@ -86,6 +86,25 @@ check "two build folders, same generated files" "" \
     "$(diff -r "$work/one/tables_c_quarnel" "$work/two/tables_c_quarnel" &&
         diff -r "$work/one/sprites/cxx" "$work/two/sprites/cxx")"
 
+# The installed Make fragment, given the header, writes what CMake wrote.
+make -s -C "$src" -f - OUT="$work/make" QUARNEL="$prefix/bin/quarnel" <<EOF
+include $prefix/share/quarnel-pavrin/quarnel-pavrin.mk
+\$(call quarnel_tables,\$(OUT)/c,walk.anm sprites/-Run-2.anm,,anm.h)
+\$(call quarnel_tables,\$(OUT)/cxx,sprites/Jump.anm,-l -r,../anm.h)
+all: \$(OUT)/c/wrap/walk.anm.c \$(OUT)/c/wrap/-Run-2.anm.c \$(OUT)/cxx/wrap/Jump.anm.c
+EOF
+mv "$work/make/cxx/wrap/Jump.anm.c" "$work/make/cxx/wrap/Jump.anm.cpp"
+check "make writes the files cmake writes" "" \
+    "$(diff -r "$work/make/c" "$work/one/tables_c_quarnel" && diff -r "$work/make/cxx" "$work/one/sprites/cxx")"
+
+# Added with add_subdirectory(), the project installs nothing of its own.
+mkdir "$work/parent"
+printf 'cmake_minimum_required(VERSION 3.25)\nproject(parent CXX)\nadd_subdirectory(%s qp)\n' \
+    "$root" >"$work/parent/CMakeLists.txt"
+quietly cmake -S "$work/parent" -B "$work/parent/build"
+quietly cmake --install "$work/parent/build" --prefix "$work/parent/prefix"
+check "added with add_subdirectory(): nothing installed" "" "$(find "$work/parent/prefix" -type f 2>/dev/null)"
+
 # Which outputs the next build remakes: inputs and tools are dated two hours
 # back, the outputs one hour, so whatever a build rewrites is newer than the
 # mark at half an hour.
@@ -121,16 +140,30 @@ touch "$prefix/bin/quarnel" "$prefix/bin/pavrin"
 check "tools changed: everything remade" "walk.anm.c -Run-2.anm.c Jump.anm.c joined.map" \
     "$(remade_by_build)"
 
-for clash in "name:have the same name" "label:give the same table names"; do
-    if cmake -S "$src" -B "$work/clash" -DCMAKE_PREFIX_PATH="$prefix" -DCLASH="${clash%%:*}" \
-        >"$work/log" 2>&1; then
-        check "files with the same ${clash%%:*} refused" "configure failed" "configure passed"
-    else
-        check "files with the same ${clash%%:*} refused" 1 \
-            "$(tr -s ' \n' ' ' <"$work/log" | grep -c "${clash#*:}")"
-    fi
-    rm -rf "$work/clash"
-done
+# Mistakes stop the configure step, and a label shared by two targets warns,
+# naming what is wrong (SRC and BUILD stand for the folders); no message
+# shows a doubled blank.
+while IFS='|' read -r outcome mistake message; do
+    message=${message//SRC/$src} message=${message//BUILD/$work/mistake}
+    printf '%s\n' "${mistake//; /$'\n'}" >"$src/mistake.cmake"
+    cmake -S "$src" -B "$work/mistake" -DCMAKE_PREFIX_PATH="$prefix" >"$work/log" 2>&1 &&
+        result=passed || result=failed
+    check "$mistake" "$outcome 1 0" \
+        "$result $(tr -s ' \n' ' ' <"$work/log" | grep -cF -- "$message") $(grep -c '\.  ' "$work/log")"
+done <<'EOF'
+failed|add_library(c STATIC); quarnel_add_tables(c HEADER anm.h FILES walk.anm sprites/walk.anm)|quarnel_add_tables: SRC/sprites/walk.anm and SRC/walk.anm have the same name, so their tables would overwrite each other in BUILD/c_quarnel
+failed|add_library(c STATIC); quarnel_add_tables(c HEADER anm.h FILES Walk-1.anm Walk_1.anm)|SRC/Walk_1.anm and SRC/Walk-1.anm give the same table names (anm_Walk_1_anm_seq, anm_Walk_1_anm_ptr)
+passed|add_library(c STATIC); quarnel_add_tables(c HEADER anm.h FILES walk.anm)|quarnel_add_tables: SRC/walk.anm (target tables_c) and SRC/walk.anm (target c) give the same table names
+failed|add_library(c STATIC); quarnel_add_tables(c HEADR anm.h LOWR FILES walk.anm)|quarnel_add_tables: unknown arguments: HEADR anm.h LOWR
+failed|add_library(c STATIC); quarnel_add_tables(c HEADER anm.h FILES nowhere.anm)|quarnel_add_tables: SRC/nowhere.anm does not exist, and no rule of this build makes it
+failed|pavrin_join(a.map TARGET a INPUTS left.map nowhere.map)|pavrin_join: SRC/nowhere.map does not exist, and no rule of this build makes it
+passed|pavrin_join(a.map TARGET a WIDTH 0377 HEIGHT 0xFF CELL 255 INPUTS ${CMAKE_BINARY_DIR}/l.map); add_custom_command(OUTPUT l.map COMMAND ${CMAKE_COMMAND} -E copy ${CMAKE_SOURCE_DIR}/left.map l.map)|-- Generating done
+failed|pavrin_join(maps/joined.map TARGET early INPUTS left.map)|pavrin_join: TARGET joined and TARGET early both make BUILD/maps/joined.map
+failed|pavrin_join(a.map TARGET a WIDTH 0400 INPUTS left.map)|pavrin_join: WIDTH 0400 lies outside 0-255
+failed|pavrin_join(a.map TARGET a CELL 0x100 INPUTS left.map)|pavrin_join: CELL 0x100 lies outside 0-255
+failed|pavrin_join(a.map TARGET a HEIGHT 08 INPUTS left.map)|pavrin_join: HEIGHT 08 is not a number
+EOF
+rm "$src/mistake.cmake"
 
 echo "cmake package, native: $passed passed, $failed failed"
 ((failed == 0))

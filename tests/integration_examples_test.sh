@@ -2,7 +2,7 @@
 # Builds examples/make with the given tools and examples/cmake against the
 # package in the given build folder, outside the source tree; runs the
 # program each one links, checks the map each one joins and that both
-# generated the same C.
+# generated the same C; checks that clashing calls stop make.
 #
 #   tests/integration_examples_test.sh PATH/TO/quarnel PATH/TO/pavrin BUILD_DIR
 set -euo pipefail
@@ -53,10 +53,23 @@ quietly cmake --build "$work/cmake"
 check_build cmake "$work/cmake"
 
 check "make ran the tools it was given" "pavrin quarnel" "$(sort "$work/used" | xargs)"
-check "make and cmake generated the same walk.anm.c" "" \
-    "$(cmp "$work/make/walk.anm.c" "$work/cmake/walk_quarnel/walk.anm.c" 2>&1)"
+for file in walk.anm.c walk.anm.h wrap/walk.anm.c; do
+    check "make and cmake generated the same $file" "" \
+        "$(cmp "$work/make/$file" "$work/cmake/walk_quarnel/$file" 2>&1)"
+done
 check "nothing written beside the sources" "$sources_before" \
     "$(cd "$examples" && find . -print | sort)"
+
+# Clashes stop make before any rule runs, naming what clashes.
+while IFS='|' read -r calls message; do
+    check "make stops on: $calls" 1 "$(printf 'include %s\n%s\n' \
+        "$examples/../make/quarnel-pavrin.mk" "${calls//; /$'\n'}" | make -n -f - 2>&1 | grep -cF "$message")"
+done <<'EOF'
+$(call quarnel_tables,o,a/walk.anm); $(call quarnel_tables,o/,b/walk.anm)|b/walk.anm and a/walk.anm have the same name
+$(call quarnel_tables,o,hero-1.anm hero_1.anm)|hero_1.anm and hero-1.anm give the same table names
+$(call quarnel_tables,o,Hero.anm hero.anm,-l)|hero.anm and Hero.anm give the same table names
+$(call pavrin_join,o/j.map,a.map); $(call pavrin_join,./o/j.map,b.map)|./o/j.map is joined twice
+EOF
 
 # The README quotes both build files; every line it quotes must still be in
 # the file it names, so the README cannot drift from what is tested here.
