@@ -6,7 +6,7 @@
 
 #include "anm_reader.h"
 #include "output.h"
-#include "quarnel.h"
+#include "settings.h"
 
 // One group is read whole before its lines are committed (so -r can turn it
 // round, and a group cut short shows none of its lines); a group holds 1 to

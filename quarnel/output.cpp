@@ -5,7 +5,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "quarnel.h"
+#include "settings.h"
 
 static char out_buffer[out_capacity];
 static std::size_t out_used = 0;

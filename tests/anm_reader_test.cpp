@@ -11,7 +11,7 @@
 
 #include "anm_reader.h"
 #include "input.h"
-#include "quarnel.h"
+#include "settings.h"
 #include "test_support.h"
 
 namespace {

@@ -14,7 +14,7 @@
 #include "c_writer.h"
 #include "input.h"
 #include "output.h"
-#include "quarnel.h"
+#include "settings.h"
 #include "test_support.h"
 
 namespace {
