@@ -216,16 +216,18 @@ TEST(DumpFile, ReadAheadIsKeptForTheNextDump)
 
 TEST(Output, TextThatFillsTheBufferExactlyArrivesWhole)
 {
-    const std::string fill(out_capacity - 10, 'a'), huge(out_capacity + 5, 'd');
+    const std::string fill(out_capacity - 10 - out_slack, 'a'), more(out_slack, 'c');
+    const std::string huge(out_capacity + 5, 'd');
     start_capture();
     out_text(fill.data(), fill.size());
     char* room = out_reserve(10);
-    std::memset(room, 'b', 10);
-    out_commit(room + 10);  // the buffer is full now
+    std::memset(room, 'b', 10 + out_slack);  // the text, and scratch after it
+    out_commit(room + 10);
+    out_text(more.data(), more.size());  // the buffer is full now
     out_text("c", 1);
     out_text(huge.data(), huge.size());
     out_printf("%d", 42);
-    EXPECT_TRUE(end_capture() == fill + std::string(10, 'b') + "c" + huge + "42");
+    EXPECT_TRUE(end_capture() == fill + std::string(10, 'b') + more + "c" + huge + "42");
 }
 
 }  // namespace
