@@ -83,12 +83,14 @@ TEST(ReadSequence, DecodesBothWords)
     }
 }
 
+// The runs of fields the writer takes together, split here.
 std::vector<int> fields(const SpriteEntry& e)
 {
-    return {sprite_ox(e),  sprite_oy(e),  sprite_u(e),   sprite_v(e),    sprite_w(e),
-            sprite_h(e),   sprite_clx(e), sprite_cly(e), sprite_bno(e),  sprite_csn(e),
-            sprite_tpf(e), sprite_tpn(e), sprite_abe(e), sprite_abr(e),  sprite_rotf(e),
-            sprite_rot(e), sprite_rsz(e), sprite_x(e),   sprite_y(e)};
+    const int run = sprite_bno_csn(e), flags = sprite_tpf_abr_tpn_abe(e);
+    return {sprite_ox(e),  sprite_oy(e),  sprite_u(e),    sprite_v(e),       sprite_w(e),
+            sprite_h(e),   sprite_clx(e), sprite_cly(e),  run >> 6,          run & 63,
+            flags >> 8,    flags >> 1 & 31, flags & 1,    flags >> 6 & 3,    sprite_rotf(e),
+            sprite_rot(e), sprite_rsz(e), sprite_x(e),    sprite_y(e)};
 }
 
 TEST(ReadSprite, DecodesEveryFieldAndTheEntryLength)
