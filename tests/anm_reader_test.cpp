@@ -2,9 +2,6 @@
 // stream ends the dump.
 #include <gtest/gtest.h>
 
-#include <fcntl.h>
-#include <unistd.h>
-
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -14,33 +11,15 @@
 #include "settings.h"
 #include "test_support.h"
 
+// An Input over `bytes` arriving `block` bytes at a time (c_writer_test.cpp).
+Input& open_in_blocks(const std::string& bytes, std::size_t block);
+
 namespace {
 
-// An Input over `bytes`, read from a file; one at a time.
+// All of them in one read: PIPE_BUF, 4096 bytes, is enough here.
 Input& open_bytes(const std::string& bytes)
 {
-    static Input in;
-    static int descriptor = -1;
-    if (descriptor >= 0) close(descriptor);
-    std::string path = make_temp_dir() + "/in";
-    write_file(path, bytes);
-    descriptor = open(path.c_str(), O_RDONLY);
-    input_start(in, descriptor);
-    return in;
-}
-
-TEST(ReadWord, AssemblesLittleEndianWords)
-{
-    std::string bytes("\x01\x02\x03\x04\xff\xff\xff\xff\x00\x00\x00\x80", 12);
-    // one block, then blocks that end inside every word
-    for (std::size_t block : {input_block_max, std::size_t{1}, std::size_t{3}, std::size_t{5}}) {
-        input_block_size = block;
-        Input& in = open_bytes(bytes);
-        EXPECT_EQ(read_word(in), 0x04030201u) << block;
-        EXPECT_EQ(read_word(in), 0xffffffffu) << block;
-        EXPECT_EQ(read_word(in), 0x80000000u) << block;
-    }
-    input_block_size = input_block_max;
+    return open_in_blocks(bytes, 4096);
 }
 
 TEST(ReadWordDeathTest, ShortStreamEndsTheDumpAtTheFirstMissingByte)
@@ -51,7 +30,6 @@ TEST(ReadWordDeathTest, ShortStreamEndsTheDumpAtTheFirstMissingByte)
         std::string bytes(length, '\x11');
         EXPECT_EXIT(
             {
-                input_block_size = 2;
                 Input& in = open_bytes(bytes);
                 for (;;) read_word(in);
             },
