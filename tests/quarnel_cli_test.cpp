@@ -247,7 +247,7 @@ TEST_F(QuarnelCli, GroupNumbersAndWidestFieldsFillTheirRoom)
                                  "  anm__stdin__007,\n", "  anm__stdin__10000,\n  NULL\n};\n"};
     for (const char* option : {"-s", "-r"}) {  // the group in one pass, and in two
         RunResult r = run({option}, le_words(words));
-        EXPECT_EQ(r.status, 0) << option;
+        EXPECT_EQ(r.status, 0) << option << r.err;
         for (const std::string& text : texts)
             EXPECT_NE(r.out.find(text), std::string::npos) << option << text.substr(0, 40);
     }
