@@ -4,7 +4,7 @@
 // than everything else together. Every field's text comes from a table:
 // small numbers whole, fields that follow each other on the line from the
 // same word together, larger numbers as their hundreds and a digit pair.
-// All of it is inline, so each line is written without a call.
+// The functions are inline, so each line is written without a call.
 //
 // The put functions write at `at` and return the end of what they wrote.
 // They copy whole table entries, so they may write up to one entry past that
@@ -94,10 +94,14 @@ constexpr Texts<FieldsText, 1024> make_tpf_tpn_abe_abr()
     return table;
 }
 
-inline constexpr Texts<NumberText, 1000> small_numbers = make_small_numbers();
-inline constexpr Texts<NumberText, 100> digit_pairs = make_digit_pairs();
-inline constexpr Texts<NumberText, 256> bno_csn_texts = make_bno_csn();
-inline constexpr Texts<FieldsText, 1024> tpf_tpn_abe_abr_texts = make_tpf_tpn_abe_abr();
+// The tables, and the functions that use them, are static rather than
+// inline: position-independent code (the default, hardened build) reaches an
+// inline variable through the GOT, a load more per look-up. Only the writer
+// includes this header, so there is one copy.
+static constexpr Texts<NumberText, 1000> small_numbers = make_small_numbers();
+static constexpr Texts<NumberText, 100> digit_pairs = make_digit_pairs();
+static constexpr Texts<NumberText, 256> bno_csn_texts = make_bno_csn();
+static constexpr Texts<FieldsText, 1024> tpf_tpn_abe_abr_texts = make_tpf_tpn_abe_abr();
 
 // ---- widths ----
 
@@ -123,21 +127,22 @@ constexpr std::size_t digit_width = 2;
 
 // The widest text of put_small, put_unsigned and put_signed for a value (or
 // its magnitude) from 0 to `max`.
-constexpr std::size_t small_width(unsigned max)
+static constexpr std::size_t small_width(unsigned max)
 {
     return widest(small_numbers, max + 1);
 }
-constexpr std::size_t unsigned_width(unsigned max)
+static constexpr std::size_t unsigned_width(unsigned max)
 {
     return max < 100 ? small_width(max) : small_width(max / 100) - 1 + widest(digit_pairs);
 }
-constexpr std::size_t signed_width(unsigned max)
+static constexpr std::size_t signed_width(unsigned max)
 {
     return width("-") + unsigned_width(max);
 }
 
-// The widest text of put_group_number for a group from 0 to `max`.
-constexpr std::size_t group_number_width(unsigned max)
+// The widest text of put_group_number for a group from 0 to `max`: below
+// 1000 a digit and a digit pair, else the whole number; no comma either way.
+static constexpr std::size_t group_number_width(unsigned max)
 {
     return max < 1000 ? 1 + widest(digit_pairs) - 1 : unsigned_width(max) - 1;
 }
@@ -161,13 +166,13 @@ inline char* put_text(char* at, const Text& entry)
 }
 
 // `value` is 0-999; writes it and a comma.
-inline char* put_small(char* at, unsigned value)
+static inline char* put_small(char* at, unsigned value)
 {
     return put_text(at, small_numbers.of[value]);
 }
 
 // `value` is 0-9; writes it and a comma.
-inline char* put_digit(char* at, unsigned value)
+static inline char* put_digit(char* at, unsigned value)
 {
     at[0] = static_cast<char>('0' + value);
     at[1] = ',';
@@ -178,7 +183,7 @@ inline char* put_digit(char* at, unsigned value)
 // from the small numbers (their comma overwritten) and the rest is a digit
 // pair: two look-ups and one test, which is nearly always decided the same
 // way for a field, so the branch costs little.
-inline char* put_unsigned(char* at, unsigned value)
+static inline char* put_unsigned(char* at, unsigned value)
 {
     if (value < 100) return put_small(at, value);
     at = put_small(at, value / 100) - 1;
@@ -187,7 +192,7 @@ inline char* put_unsigned(char* at, unsigned value)
 
 // `value` is -99999 to 99999; writes it and a comma. The sign costs no
 // branch: the '-' is always written and kept only for a negative value.
-inline char* put_signed(char* at, int value)
+static inline char* put_signed(char* at, int value)
 {
     *at = '-';
     at += value < 0;
@@ -195,7 +200,7 @@ inline char* put_signed(char* at, int value)
 }
 
 // Group numbers have at least three digits: 000, 001, ... 999, 1000.
-inline char* put_group_number(char* at, unsigned group)
+static inline char* put_group_number(char* at, unsigned group)
 {
     if (group >= 1000) return put_unsigned(at, group) - 1;  // no comma
     *at = static_cast<char>('0' + group / 100);
