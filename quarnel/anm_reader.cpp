@@ -1,7 +1,7 @@
 #include "anm_reader.h"
 
 #include "output.h"
-#include "quarnel.h"
+#include "settings.h"
 
 const char* tpf_name(std::uint32_t tpf)
 {

@@ -105,7 +105,8 @@ inline void take_sprite(Input& in, SpriteEntry& entry)
 
 // ---- the fields of a sprite entry ----
 
-// The fields of a sprite entry, in the order of the sprite line.
+// The fields of a sprite entry that the sprite line writes one by one, in
+// its order.
 inline int sprite_ox(const SpriteEntry& e) { return field(e.offset_uv, 16, 8); }
 inline int sprite_oy(const SpriteEntry& e) { return field(e.offset_uv, 24, 8); }
 inline int sprite_u(const SpriteEntry& e) { return field(e.offset_uv, 0, 8); }
@@ -114,12 +115,6 @@ inline int sprite_w(const SpriteEntry& e) { return field(e.size, 0, 8); }
 inline int sprite_h(const SpriteEntry& e) { return field(e.size, 16, 8); }
 inline int sprite_clx(const SpriteEntry& e) { return field(e.flags, 0, 6); }
 inline int sprite_cly(const SpriteEntry& e) { return field(e.flags, 6, 9); }
-inline int sprite_bno(const SpriteEntry& e) { return field(e.rotation, 30, 2); }
-inline int sprite_csn(const SpriteEntry& e) { return field(e.rotation, 24, 6); }
-inline int sprite_tpf(const SpriteEntry& e) { return field(e.flags, 23, 2); }
-inline int sprite_tpn(const SpriteEntry& e) { return field(e.flags, 16, 5); }
-inline int sprite_abe(const SpriteEntry& e) { return field(e.flags, 15, 1); }
-inline int sprite_abr(const SpriteEntry& e) { return field(e.flags, 21, 2); }
 inline int sprite_rotf(const SpriteEntry& e) { return field(e.flags, 27, 1); }
 inline int sprite_rot(const SpriteEntry& e) { return field(e.rotation, 0, 16); }
 inline int sprite_rsz(const SpriteEntry& e) { return field(e.flags, 26, 1); }

@@ -4,8 +4,6 @@
 
 #include "platform.h"
 
-std::size_t input_block_size = input_block_max;
-
 void input_start(Input& in, int descriptor)
 {
     in.descriptor = descriptor;
@@ -24,7 +22,7 @@ bool input_fill(Input& in, std::size_t wanted)
 
     while (input_available(in) < wanted) {
         if (in.ended || in.failed) return false;
-        long count = read_some(in.descriptor, in.buffer + input_available(in), input_block_size);
+        long count = read_some(in.descriptor, in.buffer + input_available(in), input_block_bytes);
         if (count > 0) in.end += count;
         else if (count == 0) in.ended = true;
         else in.failed = true;

@@ -12,11 +12,8 @@
 
 #include <cstddef>
 
-constexpr std::size_t input_block_max = 1 << 18;
-
-// Bytes asked for by one read, 1 to input_block_max. Only tests change it,
-// to put block boundaries where they want them.
-extern std::size_t input_block_size;
+// Bytes asked for by one read.
+constexpr std::size_t input_block_bytes = 1 << 18;
 
 // The largest `wanted` input_fill accepts.
 constexpr std::size_t input_fill_max = 24;
@@ -27,7 +24,7 @@ struct Input {
     const unsigned char* end = nullptr;   // end of the bytes read so far
     bool ended = false;                   // the stream reported its end
     bool failed = false;                  // the stream reported a read error
-    unsigned char buffer[input_fill_max + input_block_max];
+    unsigned char buffer[input_fill_max + input_block_bytes];
 };
 
 // Starts reading the stream behind `descriptor` with nothing buffered.

@@ -1,11 +1,12 @@
 #include "output.h"
 
+#include <cassert>
 #include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
-#include "quarnel.h"
+#include "settings.h"
 
 static char out_buffer[out_capacity];
 static std::size_t out_used = 0;
@@ -33,15 +34,20 @@ void out_start()
     std::setvbuf(stdout, nullptr, _IONBF, 0);
 }
 
+// The end of the room last reserved for text, for the check in out_commit.
+static std::size_t out_reserved_end = 0;
+
 char* out_reserve(std::size_t size)
 {
-    if (out_capacity - out_used < size) out_drain();
+    if (out_capacity - out_used < size + out_slack) out_drain();
+    out_reserved_end = out_used + size;
     return out_buffer + out_used;
 }
 
 void out_commit(char* end)
 {
     out_used = static_cast<std::size_t>(end - out_buffer);
+    assert(out_used <= out_reserved_end && "more text than the room reserved for it");
 }
 
 void out_text(const char* text, std::size_t length)

@@ -15,9 +15,15 @@ constexpr std::size_t out_capacity = 1 << 18;
 // the buffer on.
 void out_start();
 
-// Returns room for at least `size` bytes (size <= out_capacity); the caller
-// writes there and hands the end of what it wrote back to out_commit. Text
-// written there but not yet committed is dropped by a failure.
+// Scratch after every reservation: a writer may write this much past the
+// `size` it reserved, text it then overwrites or leaves uncommitted.
+constexpr std::size_t out_slack = 16;
+
+// Returns room for `size` bytes of text (size + out_slack <= out_capacity)
+// and out_slack after them; the caller writes there and hands the end of its
+// text back to out_commit. A build with assertions checks that the text kept
+// to `size`. Text written there but not yet committed is dropped by a
+// failure.
 char* out_reserve(std::size_t size);
 void out_commit(char* end);
 

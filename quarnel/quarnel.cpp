@@ -8,6 +8,7 @@
 #include "input.h"
 #include "output.h"
 #include "platform.h"
+#include "settings.h"
 
 DumperSettings dumper_settings;
 

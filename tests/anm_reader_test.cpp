@@ -2,45 +2,24 @@
 // stream ends the dump.
 #include <gtest/gtest.h>
 
-#include <fcntl.h>
-#include <unistd.h>
-
 #include <cstdio>
 #include <string>
 #include <vector>
 
 #include "anm_reader.h"
 #include "input.h"
-#include "quarnel.h"
+#include "settings.h"
 #include "test_support.h"
+
+// An Input over `bytes` arriving `block` bytes at a time (c_writer_test.cpp).
+Input& open_in_blocks(const std::string& bytes, std::size_t block);
 
 namespace {
 
-// An Input over `bytes`, read from a file; one at a time.
+// All of them in one read: PIPE_BUF, 4096 bytes, is enough here.
 Input& open_bytes(const std::string& bytes)
 {
-    static Input in;
-    static int descriptor = -1;
-    if (descriptor >= 0) close(descriptor);
-    std::string path = make_temp_dir() + "/in";
-    write_file(path, bytes);
-    descriptor = open(path.c_str(), O_RDONLY);
-    input_start(in, descriptor);
-    return in;
-}
-
-TEST(ReadWord, AssemblesLittleEndianWords)
-{
-    std::string bytes("\x01\x02\x03\x04\xff\xff\xff\xff\x00\x00\x00\x80", 12);
-    // one block, then blocks that end inside every word
-    for (std::size_t block : {input_block_max, std::size_t{1}, std::size_t{3}, std::size_t{5}}) {
-        input_block_size = block;
-        Input& in = open_bytes(bytes);
-        EXPECT_EQ(read_word(in), 0x04030201u) << block;
-        EXPECT_EQ(read_word(in), 0xffffffffu) << block;
-        EXPECT_EQ(read_word(in), 0x80000000u) << block;
-    }
-    input_block_size = input_block_max;
+    return open_in_blocks(bytes, 4096);
 }
 
 TEST(ReadWordDeathTest, ShortStreamEndsTheDumpAtTheFirstMissingByte)
@@ -51,7 +30,6 @@ TEST(ReadWordDeathTest, ShortStreamEndsTheDumpAtTheFirstMissingByte)
         std::string bytes(length, '\x11');
         EXPECT_EXIT(
             {
-                input_block_size = 2;
                 Input& in = open_bytes(bytes);
                 for (;;) read_word(in);
             },
@@ -83,12 +61,14 @@ TEST(ReadSequence, DecodesBothWords)
     }
 }
 
+// The runs of fields the writer takes together, split here.
 std::vector<int> fields(const SpriteEntry& e)
 {
-    return {sprite_ox(e),  sprite_oy(e),  sprite_u(e),   sprite_v(e),    sprite_w(e),
-            sprite_h(e),   sprite_clx(e), sprite_cly(e), sprite_bno(e),  sprite_csn(e),
-            sprite_tpf(e), sprite_tpn(e), sprite_abe(e), sprite_abr(e),  sprite_rotf(e),
-            sprite_rot(e), sprite_rsz(e), sprite_x(e),   sprite_y(e)};
+    const int run = sprite_bno_csn(e), flags = sprite_tpf_abr_tpn_abe(e);
+    return {sprite_ox(e),  sprite_oy(e),  sprite_u(e),    sprite_v(e),       sprite_w(e),
+            sprite_h(e),   sprite_clx(e), sprite_cly(e),  run >> 6,          run & 63,
+            flags >> 8,    flags >> 1 & 31, flags & 1,    flags >> 6 & 3,    sprite_rotf(e),
+            sprite_rot(e), sprite_rsz(e), sprite_x(e),    sprite_y(e)};
 }
 
 TEST(ReadSprite, DecodesEveryFieldAndTheEntryLength)

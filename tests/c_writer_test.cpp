@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -14,7 +15,7 @@
 #include "c_writer.h"
 #include "input.h"
 #include "output.h"
-#include "quarnel.h"
+#include "settings.h"
 #include "test_support.h"
 
 namespace {
@@ -54,15 +55,36 @@ TEST(MakeLabel, FoldsTheBaseNameIntoAnIdentifier)
     }
 }
 
-TEST(MakeLabel, SameBaseNameInOtherDirectoriesGivesTheSameLabel)
-{
-    EXPECT_EQ(label_of("a/walk.anm", false), label_of("b/walk.anm", false));
-    EXPECT_NE(label_of("a\\walk.anm", false), label_of("b\\walk.anm", false));
-}
-
 }  // namespace
 
 // ---- dumps read in blocks of any size ----
+
+// An Input over `bytes` that arrive `block` bytes at a time: a writer
+// process sends them into a packet-mode pipe, where each write is a packet
+// (of at most PIPE_BUF bytes) and each read returns one. The reader's tests
+// use it too.
+Input& open_in_blocks(const std::string& bytes, std::size_t block)
+{
+    static Input in;
+    static int descriptor = -1;
+    static pid_t writer = -1;
+    if (descriptor >= 0) close(descriptor);  // a writer still writing ends
+    if (writer > 0) waitpid(writer, nullptr, 0);
+    int ends[2];
+    if (pipe2(ends, O_DIRECT | O_CLOEXEC) != 0) std::abort();
+    writer = fork();
+    if (writer == 0) {
+        close(ends[0]);
+        for (std::size_t at = 0; at < bytes.size(); at += block)
+            if (write(ends[1], &bytes[at], at + block < bytes.size() ? block : bytes.size() - at) < 0)
+                break;
+        _exit(0);
+    }
+    close(ends[1]);
+    descriptor = ends[0];
+    input_start(in, descriptor);
+    return in;
+}
 
 namespace {
 
@@ -90,28 +112,15 @@ std::string end_capture()
     return read_file(capture_path);
 }
 
-// An Input over `bytes`, read from a file `block` bytes at a time.
-Input& open_in_blocks(const std::string& bytes, std::size_t block)
-{
-    static Input in;
-    static int descriptor = -1;
-    if (descriptor >= 0) close(descriptor);
-    std::string path = make_temp_dir() + "/in.anm";
-    write_file(path, bytes);
-    descriptor = open(path.c_str(), O_RDONLY);
-    input_block_size = block;
-    input_start(in, descriptor);
-    return in;
-}
-
 std::string dump_in_blocks(const std::string& bytes, std::size_t block)
 {
     Input& in = open_in_blocks(bytes, block);
     start_capture();
     dump_file(in, "in.anm");
-    input_block_size = input_block_max;
     return end_capture();
 }
+
+constexpr std::size_t one_read = 4096;  // PIPE_BUF: the samples below in one read
 
 // Groups of 1, 127, 5 and 60 random sprites, every other one with a size
 // word, after three sequence entries.
@@ -152,7 +161,7 @@ TEST(DumpFile, BlockBoundariesAnywhereGiveTheSameText)
     const std::string anm = sample_anm();
     for (const Options& options : option_sets) {
         set_options(options);
-        const std::string whole = dump_in_blocks(anm, input_block_max);
+        const std::string whole = dump_in_blocks(anm, one_read);
         EXPECT_EQ(whole.substr(whole.size() - 10), "  NULL\n};\n") << options.name;
         for (std::size_t block : {1, 2, 3, 7, 20, 1000})
             EXPECT_TRUE(dump_in_blocks(anm, block) == whole) << options.name << " " << block;
@@ -169,10 +178,10 @@ TEST(DumpFileDeathTest, CutStreamShowsTheSameTextBeforeTheEnd)
     const std::size_t big_group = 4 + 4 + 24 + 4 + 20;  // the 127 group's nsprt word, at most
     for (const Options& options : option_sets) {
         set_options(options);
-        const std::string whole = dump_in_blocks(anm, input_block_max);
+        const std::string whole = dump_in_blocks(anm, one_read);
         for (std::size_t cut : {std::size_t{6}, big_group + 4 + 1000 + 2, anm.size() - 3}) {
             std::string first;
-            for (std::size_t block : {input_block_max, std::size_t{3}, std::size_t{64}}) {
+            for (std::size_t block : {one_read, std::size_t{3}, std::size_t{64}}) {
                 const std::string path = make_temp_dir() + "/out";
                 EXPECT_EXIT(
                     {
@@ -194,13 +203,13 @@ TEST(DumpFileDeathTest, CutStreamShowsTheSameTextBeforeTheEnd)
     set_options({"", false, false});
 }
 
-// Standard input named again goes on where the last dump stopped, also when
-// that dump had already read the next one's bytes.
+// A pipe named again (standard input) goes on where the last dump stopped,
+// also when that dump had already read the next one's bytes.
 TEST(DumpFile, ReadAheadIsKeptForTheNextDump)
 {
     const std::string first = sample_anm();
     const std::string second = le_words({0, 1 << 16 | 1, 5, 6, 1, 0, 0x10000000, 0, 0xffffffff});
-    for (std::size_t block : {input_block_max, std::size_t{5}}) {
+    for (std::size_t block : {one_read, std::size_t{5}}) {
         Input& in = open_in_blocks(first + second, block);
         start_capture();
         dump_file(in, "in.anm");
@@ -208,24 +217,25 @@ TEST(DumpFile, ReadAheadIsKeptForTheNextDump)
         start_capture();
         dump_file(in, "in.anm");
         std::string second_text = end_capture();
-        input_block_size = input_block_max;
-        EXPECT_TRUE(first_text == dump_in_blocks(first, input_block_max)) << block;
-        EXPECT_EQ(second_text, dump_in_blocks(second, input_block_max)) << block;
+        EXPECT_TRUE(first_text == dump_in_blocks(first, one_read)) << block;
+        EXPECT_EQ(second_text, dump_in_blocks(second, one_read)) << block;
     }
 }
 
 TEST(Output, TextThatFillsTheBufferExactlyArrivesWhole)
 {
-    const std::string fill(out_capacity - 10, 'a'), huge(out_capacity + 5, 'd');
+    const std::string fill(out_capacity - 10 - out_slack, 'a'), more(out_slack, 'c');
+    const std::string huge(out_capacity + 5, 'd');
     start_capture();
     out_text(fill.data(), fill.size());
     char* room = out_reserve(10);
-    std::memset(room, 'b', 10);
-    out_commit(room + 10);  // the buffer is full now
+    std::memset(room, 'b', 10 + out_slack);  // the text, and scratch after it
+    out_commit(room + 10);
+    out_text(more.data(), more.size());  // the buffer is full now
     out_text("c", 1);
     out_text(huge.data(), huge.size());
     out_printf("%d", 42);
-    EXPECT_TRUE(end_capture() == fill + std::string(10, 'b') + "c" + huge + "42");
+    EXPECT_TRUE(end_capture() == fill + std::string(10, 'b') + more + "c" + huge + "42");
 }
 
 }  // namespace
