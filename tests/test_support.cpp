@@ -64,11 +64,6 @@ std::string le_words(const std::vector<std::uint32_t>& words)
     return bytes;
 }
 
-std::string le_words(std::initializer_list<std::uint32_t> words)
-{
-    return le_words(std::vector<std::uint32_t>(words));
-}
-
 // Standard streams go through files rather than pipes, so a tool that
 // writes a lot to both can never block the test.
 RunResult run_tool(const std::string& program, const std::vector<std::string>& argv,
@@ -105,13 +100,8 @@ RunResult run_tool(const std::string& program, const std::vector<std::string>& a
     RunResult result;
     result.status = WIFEXITED(wait_status) ? WEXITSTATUS(wait_status)
                                            : 128 + WTERMSIG(wait_status);
-    if (given_out_path.empty()) {
-        result.out = read_file(out_path);
-        std::remove(out_path.c_str());
-    }
+    if (given_out_path.empty()) result.out = read_file(out_path);
     result.err = read_file(err_path);
-    std::remove(in_path.c_str());
-    std::remove(err_path.c_str());
-    rmdir(scratch.c_str());
+    std::filesystem::remove_all(scratch);
     return result;
 }

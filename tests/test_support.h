@@ -4,7 +4,6 @@
 #define TESTS_TEST_SUPPORT_H
 
 #include <cstdint>
-#include <initializer_list>
 #include <string>
 #include <vector>
 
@@ -32,7 +31,6 @@ std::string read_file(const std::string& path);
 bool file_exists(const std::string& path);
 
 // Little-endian 32-bit words as bytes, the .anm encoding.
-std::string le_words(std::initializer_list<std::uint32_t> words);
 std::string le_words(const std::vector<std::uint32_t>& words);
 
 #endif
