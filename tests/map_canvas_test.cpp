@@ -26,17 +26,11 @@ std::string map_file(int width, int height, int cell_width, int cell_height,
     return bytes;
 }
 
-std::FILE* stream_of(const std::string& bytes)
-{
-    std::FILE* stream = std::tmpfile();
-    std::fwrite(bytes.data(), 1, bytes.size(), stream);
-    std::rewind(stream);
-    return stream;
-}
-
 int read_bytes(const std::string& bytes, const char* name)
 {
-    std::FILE* in = stream_of(bytes);
+    std::FILE* in = std::tmpfile();
+    std::fwrite(bytes.data(), 1, bytes.size(), in);
+    std::rewind(in);
     int status = read_map(in, name);
     std::fclose(in);
     return status;
