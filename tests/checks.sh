@@ -1,5 +1,5 @@
-# Sourced by the shell tests that build things: counted checks, and build
-# steps that stay quiet unless they fail. The sourcing script sets $work.
+# Sourced by the shell tests: counted checks, and build steps that stay
+# quiet unless they fail (in $work/log: the sourcing script sets $work).
 
 passed=0 failed=0
 check() # DESCRIPTION EXPECTED ACTUAL

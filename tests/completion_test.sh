@@ -7,6 +7,7 @@
 #   tests/completion_test.sh
 set -euo pipefail
 completion_dir=$(cd "$(dirname "$0")/../completion" && pwd)
+source "$(dirname "$0")/checks.sh"
 work=$(mktemp -d)
 # The completion functions run under this script's set -eu, which they are
 # written to survive; when a command in one fails anyway, say where.
@@ -22,12 +23,10 @@ mkdir sprites maps old.map
 touch -- walk.anm RUN.ANM notes.txt left.map right.map 'with space.map' -x -odd.anm \
     sprites/jump.anm maps/top.map
 
-passed=0 failed=0
-
-# check LINE [EXPECTED...]: completes the last word of LINE (a trailing blank
-# means an empty word) and compares COMPREPLY, in any order, with EXPECTED.
-# Words of LINE are split at blanks, so none of them may hold one.
-check()
+# completes LINE [EXPECTED...]: completes the last word of LINE (a trailing
+# blank means an empty word) and checks COMPREPLY, in any order, against
+# EXPECTED. Words of LINE are split at blanks, so none of them may hold one.
+completes()
 {
     local line=$1 registered function got want
     shift
@@ -44,41 +43,35 @@ check()
         "${COMP_WORDS[COMP_CWORD - 1]}"
     got=$(printf '%s\n' ${COMPREPLY[@]+"${COMPREPLY[@]}"} | sort)
     want=$(printf '%s\n' "$@" | sort)
-    if [[ $got == "$want" ]]; then
-        passed=$((passed + 1))
-    else
-        failed=$((failed + 1))
-        printf 'FAIL: "%s"\n  expected: %s\n  got:      %s\n' "$line" \
-            "$(tr '\n' ' ' <<<"$want")" "$(tr '\n' ' ' <<<"$got")"
-    fi
+    check "\"$line\"" "$want" "$got"
 }
 
 source "$completion_dir/quarnel"
-check "quarnel -"               -d -s -l -r '-?'
-check "quarnel -r"              -r
-check "quarnel -s -"            -d -s -l -r '-?'
-check "quarnel "                walk.anm RUN.ANM -odd.anm sprites maps old.map
-check "quarnel w"               walk.anm
-check "quarnel n"               notes.txt       # no .anm file: any file
-check "quarnel sprites/"        sprites/jump.anm
-check "quarnel -d walk.anm "    walk.anm RUN.ANM -odd.anm sprites maps old.map
-check "quarnel walk.anm -"      -odd.anm        # options ended at walk.anm
-check "quarnel -- -"            -odd.anm        # and at "--"
-check "quarnel -q"
+completes "quarnel -"             -d -s -l -r '-?'
+completes "quarnel -r"            -r
+completes "quarnel -s -"          -d -s -l -r '-?'
+completes "quarnel "              walk.anm RUN.ANM -odd.anm sprites maps old.map
+completes "quarnel w"             walk.anm
+completes "quarnel n"             notes.txt       # no .anm file: any file
+completes "quarnel sprites/"      sprites/jump.anm
+completes "quarnel -d walk.anm "  walk.anm RUN.ANM -odd.anm sprites maps old.map
+completes "quarnel walk.anm -"    -odd.anm        # options ended at walk.anm
+completes "quarnel -- -"          -odd.anm        # and at "--"
+completes "quarnel -q"
 
 source "$completion_dir/pavrin"
-check "pavrin -"                -o -v -x -y -w -h -c '-?'
-check "pavrin -w"               -w
-check "pavrin -w1"
-check "pavrin -x "              left.map right.map 'with space.map' maps old.map sprites
-check "pavrin -x wi"            'with space.map'
-check "pavrin -o"               -oleft.map -oright.map '-owith space.map' -omaps/ -oold.map/ \
-                                -osprites/
-check "pavrin -or"              -oright.map
-check "pavrin -omaps/"          -omaps/top.map
-check "pavrin -on"              -onotes.txt     # no .map file: any file
-check "pavrin -v left.map -"    -odd.anm -x     # options ended at left.map
-check "pavrin -v -- -"          -odd.anm -x     # and at "--"
+completes "pavrin -"              -o -v -x -y -w -h -c '-?'
+completes "pavrin -w"             -w
+completes "pavrin -w1"
+completes "pavrin -x "            left.map right.map 'with space.map' maps old.map sprites
+completes "pavrin -x wi"          'with space.map'
+completes "pavrin -o"             -oleft.map -oright.map '-owith space.map' -omaps/ -oold.map/ \
+                                  -osprites/
+completes "pavrin -or"            -oright.map
+completes "pavrin -omaps/"        -omaps/top.map
+completes "pavrin -on"            -onotes.txt     # no .map file: any file
+completes "pavrin -v left.map -"  -odd.anm -x     # options ended at left.map
+completes "pavrin -v -- -"        -odd.anm -x     # and at "--"
 
 current=
 echo "completion: $passed passed, $failed failed"
