@@ -77,12 +77,7 @@ cases=(
     "quarnel walk.anm missing.anm"
     "quarnel -x"
     "quarnel -?"
-    "quarnel random1.anm"
-    "quarnel random2.anm"
-    "quarnel random3.anm"
-    "quarnel random4.anm"
-    "quarnel random5.anm"
-    "quarnel random6.anm"
+    "quarnel random"{1..6}.anm
     "pavrin a.map b.map"
     "pavrin -v -x a.map b.map c.map"
     "pavrin -v -y a.map empty.map b.map"
