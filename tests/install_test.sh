@@ -13,9 +13,6 @@ trap 'rm -rf "$prefix"' EXIT
 cmake --install "$build" --prefix "$prefix" >/dev/null
 docs=$prefix/share/doc/quarnel-pavrin
 
-expect_file() {
-    [[ -f $prefix/$1 ]] || { echo "not installed: $1"; exit 1; }
-}
 for file in bin/quarnel bin/pavrin share/man/man1/quarnel.1 share/man/man1/pavrin.1 \
     share/man/man5/anm-cellmap.5 share/bash-completion/completions/quarnel \
     share/bash-completion/completions/pavrin share/doc/quarnel-pavrin/README.md \
@@ -23,7 +20,7 @@ for file in bin/quarnel bin/pavrin share/man/man1/quarnel.1 share/man/man1/pavri
     share/doc/quarnel-pavrin/examples/make/Makefile \
     share/cmake/quarnel-pavrin/quarnel-pavrin-config.cmake \
     share/cmake/quarnel-pavrin/quarnel-pavrin-config-version.cmake; do
-    expect_file "$file"
+    [[ -f $prefix/$file ]] || { echo "not installed: $file"; exit 1; }
 done
 
 # The installed tools work on the installed samples.
