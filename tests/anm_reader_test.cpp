@@ -2,7 +2,6 @@
 // stream ends the dump.
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -11,16 +10,11 @@
 #include "settings.h"
 #include "test_support.h"
 
-// An Input over `bytes` arriving `block` bytes at a time (c_writer_test.cpp).
-Input& open_in_blocks(const std::string& bytes, std::size_t block);
+// An Input over `bytes` arriving `block` bytes at a time (c_writer_test.cpp);
+// here all of them in one read: PIPE_BUF, 4096 bytes, is enough.
+Input& open_in_blocks(const std::string& bytes, std::size_t block = 4096);
 
 namespace {
-
-// All of them in one read: PIPE_BUF, 4096 bytes, is enough here.
-Input& open_bytes(const std::string& bytes)
-{
-    return open_in_blocks(bytes, 4096);
-}
 
 TEST(ReadWordDeathTest, ShortStreamEndsTheDumpAtTheFirstMissingByte)
 {
@@ -30,7 +24,7 @@ TEST(ReadWordDeathTest, ShortStreamEndsTheDumpAtTheFirstMissingByte)
         std::string bytes(length, '\x11');
         EXPECT_EXIT(
             {
-                Input& in = open_bytes(bytes);
+                Input& in = open_in_blocks(bytes);
                 for (;;) read_word(in);
             },
             testing::ExitedWithCode(1), "^quarnel: cut.anm reach end of file!\n$")
@@ -42,7 +36,7 @@ TEST(ReadSequence, DecodesBothWords)
 {
     struct Case {
         std::uint32_t a, b;
-        SequenceEntry expected;
+        std::vector<int> expected;  // atr, time, sprgpno, x, y
     };
     const Case cases[] = {
         {0x100a0000, 0xfffc000c, {1, 10, 0, 12, -4}},
@@ -51,12 +45,10 @@ TEST(ReadSequence, DecodesBothWords)
         {0x0f00ffff, 0x00000000, {0, 0, 65535, 0, 0}},
     };
     for (const Case& c : cases) {
-        Input& in = open_bytes(le_words({c.a, c.b}));
+        Input& in = open_in_blocks(le_words({c.a, c.b}));
         SequenceEntry e{};
         read_sequence(in, e);
-        EXPECT_EQ(std::vector<int>({e.atr, e.time, e.sprgpno, e.x, e.y}),
-                  std::vector<int>({c.expected.atr, c.expected.time, c.expected.sprgpno,
-                                    c.expected.x, c.expected.y}))
+        EXPECT_EQ(std::vector<int>({e.atr, e.time, e.sprgpno, e.x, e.y}), c.expected)
             << std::hex << c.a << " " << c.b;
     }
 }
@@ -111,7 +103,7 @@ TEST(ReadSprite, DecodesEveryFieldAndTheEntryLength)
         words.resize(words.size() + 4);  // so that the longest entry is at hand
         // word by word, and straight from the bytes at hand
         for (bool buffered : {false, true}) {
-            Input& in = open_bytes(le_words(words));
+            Input& in = open_in_blocks(le_words(words));
             input_fill(in, 4);
             SpriteEntry e{};
             if (buffered) take_sprite(in, e);
