@@ -201,25 +201,20 @@ TEST_F(QuarnelCli, StreamCutAtEveryByteReportsTheEnd)
 TEST_F(QuarnelCli, GroupSizesOutside1To127AreRejectedAfterTheHeadLine)
 {
     const std::vector<std::uint32_t> square_sprite = {1, 0x10000000, 0, 0};
-    struct Case {
-        std::uint32_t nsprt;
-        std::string head, err;
-    };
-    const Case cases[] = {
-        {0, "static SPT anm__stdin__000[0+1] = {\n", "quarnel: invalid nsprt 0!\n"},
-        {128, "static SPT anm__stdin__000[128+1] = {\n", "quarnel: invalid nsprt 128!\n"},
-        {0xffffffff, "static SPT anm__stdin__000[-1+1] = {\n", "quarnel: invalid nsprt -1!\n"},
-    };  // 127: GroupNumbersAndWidestFieldsFillTheirRoom
-    for (const Case& c : cases) {
-        std::vector<std::uint32_t> words = {0, 1, c.nsprt};
+    // each size, as the head line and the message show it (127:
+    // GroupNumbersAndWidestFieldsFillTheirRoom)
+    const std::pair<std::uint32_t, std::string> cases[] = {
+        {0, "0"}, {128, "128"}, {0xffffffff, "-1"}};
+    for (const auto& [nsprt, shown] : cases) {
+        std::vector<std::uint32_t> words = {0, 1, nsprt};
         for (std::uint32_t i = 0; i < 127; ++i)
             words.insert(words.end(), square_sprite.begin(), square_sprite.end());
         RunResult r = run({}, le_words(words));
         std::size_t head = r.out.find("static SPT");
-        ASSERT_NE(head, std::string::npos) << c.nsprt;
-        EXPECT_EQ(r.out.substr(head), c.head) << c.nsprt;
-        EXPECT_EQ(r.err, c.err) << c.nsprt;
-        EXPECT_EQ(r.status, 1) << c.nsprt;
+        ASSERT_NE(head, std::string::npos) << shown;
+        EXPECT_EQ(r.out.substr(head), "static SPT anm__stdin__000[" + shown + "+1] = {\n");
+        EXPECT_EQ(r.err, "quarnel: invalid nsprt " + shown + "!\n");
+        EXPECT_EQ(r.status, 1) << shown;
     }
 }
 
