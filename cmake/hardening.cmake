@@ -23,3 +23,17 @@ if(QUARNEL_PAVRIN_HARDENING)
       "$<$<CONFIG:Release,RelWithDebInfo,MinSizeRel>:-U_FORTIFY_SOURCE;-D_FORTIFY_SOURCE=2>")
   endif()
 endif()
+
+# A static build runs on any Linux of its processor, whatever C library it
+# has, or none. Hardened, it is linked static-pie and keeps the address
+# randomisation. -static-pie among the link flags would not do: CMake puts
+# its own -fPIE -pie after them, and the result is dynamic again, so the
+# PIE link options themselves are replaced.
+option(QUARNEL_PAVRIN_STATIC "Link the programs statically (static-pie when hardened)" OFF)
+if(QUARNEL_PAVRIN_STATIC)
+  if(HARDENING)
+    set(CMAKE_CXX_LINK_OPTIONS_PIE -fPIE -static-pie)
+  else()
+    add_link_options(-static)
+  endif()
+endif()

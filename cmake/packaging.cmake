@@ -1,6 +1,7 @@
 # Release artifacts, all named after project()'s version:
 #   native build:   cpack                               quarnel-pavrin_<version>_<arch>.deb
 #   MinGW build:    cpack                               quarnel-pavrin-<version>-win64.zip
+#   static build:   cpack                               quarnel-pavrin-<version>-linux-<arch>.tar.gz
 #   either build:   cpack --config CPackSourceConfig.cmake   quarnel-pavrin-<version>.tar.gz
 # CPack stages what `cmake --install` installs; the scripts in cmake/cpack/
 # then add what only a Debian package carries, stage exactly the files git
@@ -67,6 +68,15 @@ if(WIN32)
   else()
     set(CPACK_PACKAGE_FILE_NAME ${CPACK_PACKAGE_NAME}-${PROJECT_VERSION}-win32)
   endif()
+elseif(QUARNEL_PAVRIN_STATIC)
+  # Static tools run on any Linux of their processor: a plain archive of
+  # the install, in one folder, with README.md and LICENSE at its top
+  # (cmake/cpack/archive_files.cmake), to unpack anywhere.
+  set(CPACK_GENERATOR TGZ)
+  string(TOLOWER "${CMAKE_SYSTEM_PROCESSOR}" arch)
+  set(CPACK_PACKAGE_FILE_NAME ${CPACK_PACKAGE_NAME}-${PROJECT_VERSION}-linux-${arch})
+  list(APPEND CPACK_PRE_BUILD_SCRIPTS ${PROJECT_SOURCE_DIR}/cmake/cpack/archive_files.cmake)
+  set(CPACK_QP_TOP_FILES ${PROJECT_SOURCE_DIR}/README.md ${PROJECT_SOURCE_DIR}/LICENSE)
 else()
   # No CPACK_PACKAGING_INSTALL_PREFIX: the DEB generator puts /usr in front
   # by itself, and archives must hold paths relative to their top folder.

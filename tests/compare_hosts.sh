@@ -29,8 +29,9 @@ cd "$work/in"
 # Bytes from a fixed seed, so every run compares the same cases.
 RANDOM=20261208
 random_bytes() {
-    local count=$1 i text=""
-    for ((i = 0; i < count; i++)); do text+=$(printf '\\x%02x' $((RANDOM % 256))); done
+    local count=$1 i byte text=""
+    # printf -v: RANDOM in a command substitution is reseeded.
+    for ((i = 0; i < count; i++)); do printf -v byte '\\x%02x' $((RANDOM % 256)); text+=$byte; done
     printf "$text"
 }
 # A cell map header and its cells; the cells are random, 0x0d 0x0a 0x1a among
@@ -58,7 +59,7 @@ map_file 3 1 8 8 >b.map
 map_file 5 4 16 16 >c.map
 map_file 0 3 8 8 >empty.map
 map_file 255 2 8 8 >wide.map
-map_file 4 4 8 8 | head -c 20 >short.map
+map_file 4 4 8 8 >short.map && truncate -s 20 short.map
 printf 'old contents' >old.map
 
 # ---- cases: tool, then its arguments; "<file" feeds standard input ----
