@@ -31,7 +31,7 @@ endif()
 # PIE link options themselves are replaced.
 option(QUARNEL_PAVRIN_STATIC "Link the programs statically (static-pie when hardened)" OFF)
 if(QUARNEL_PAVRIN_STATIC)
-  if(HARDENING)
+  if(QUARNEL_PAVRIN_HARDENING)
     set(CMAKE_CXX_LINK_OPTIONS_PIE -fPIE -static-pie)
   else()
     add_link_options(-static)
