@@ -1,7 +1,6 @@
 #include "output_file.h"
 
 #include <algorithm>
-#include <cctype>
 #include <cerrno>
 #include <csignal>
 #include <cstddef>
@@ -56,11 +55,8 @@ static const int ending_signals[] = {
 #if !defined(_WIN32)
     SIGHUP, SIGQUIT, SIGPIPE, SIGALRM, SIGUSR1, SIGUSR2, SIGXCPU, SIGVTALRM, SIGPROF,
 #endif
-#if defined(SIGPOLL)
-    SIGPOLL,
-#endif
-#if defined(SIGPWR)
-    SIGPWR,
+#if defined(__linux__)
+    SIGPOLL, SIGPWR,
 #endif
 #if defined(SIGSTKFLT)
     SIGSTKFLT,
@@ -132,9 +128,12 @@ static std::size_t folder_length(const char* path)
     return length;
 }
 
-static bool starts_with(const char* text, const char* prefix)
+// The folder part of `path` into `folder` (PATH_MAX bytes): "." for none.
+static void copy_folder(const char* path, char* folder)
 {
-    return std::strncmp(text, prefix, std::strlen(prefix)) == 0;
+    std::size_t length = folder_length(path);
+    std::memcpy(folder, length ? path : ".", length ? length : 1);
+    folder[length ? length : 1] = '\0';
 }
 
 // Names under /dev/ and /proc/, and on Windows CON, NUL, COM1 and the like,
@@ -144,16 +143,12 @@ static bool names_a_device(const char* name)
 #if defined(_WIN32)
     const char* base = name + folder_length(name);
     std::size_t length = std::strcspn(base, ".");
-    char upper[5] = {0};
-    for (std::size_t i = 0; i < length && i < 4; ++i)
-        upper[i] = static_cast<char>(std::toupper(static_cast<unsigned char>(base[i])));
-    if (length == 3)
-        return !std::strcmp(upper, "CON") || !std::strcmp(upper, "PRN") ||
-               !std::strcmp(upper, "AUX") || !std::strcmp(upper, "NUL");
-    return length == 4 && (starts_with(upper, "COM") || starts_with(upper, "LPT")) &&
-           upper[3] >= '1' && upper[3] <= '9';
+    bool numbered = length == 4 && base[3] >= '1' && base[3] <= '9';
+    return (length == 3 && (!_strnicmp(base, "CON", 3) || !_strnicmp(base, "PRN", 3) ||
+                            !_strnicmp(base, "AUX", 3) || !_strnicmp(base, "NUL", 3))) ||
+           (numbered && (!_strnicmp(base, "COM", 3) || !_strnicmp(base, "LPT", 3)));
 #else
-    return starts_with(name, "/dev/") || starts_with(name, "/proc/");
+    return !std::strncmp(name, "/dev/", 5) || !std::strncmp(name, "/proc/", 6);
 #endif
 }
 
@@ -166,21 +161,15 @@ enum class LinkEnd { file, system_folder, broken, others_link };
 #if !defined(_WIN32)
 static LinkEnd link_end(const char* path)
 {
-    char folder[PATH_MAX] = ".";
-    char resolved[PATH_MAX];
-    std::size_t length = folder_length(path);
-    if (length) {
-        std::memcpy(folder, path, length);
-        folder[length] = '\0';
-    }
+    char folder[PATH_MAX];
+    char resolved[PATH_MAX + 1];  // and a '/'
+    copy_folder(path, folder);
     struct stat link;
     struct stat shared;
     bool others = lstat(path, &link) == 0 && S_ISLNK(link.st_mode) && link.st_uid != geteuid() &&
                   stat(folder, &shared) == 0 && (shared.st_mode & S_ISVTX) &&
                   (shared.st_mode & S_IWOTH) && shared.st_uid != link.st_uid;
-    bool system = realpath(folder, resolved) &&
-                  (!std::strcmp(resolved, "/dev") || !std::strcmp(resolved, "/proc") ||
-                   starts_with(resolved, "/dev/") || starts_with(resolved, "/proc/"));
+    bool system = realpath(folder, resolved) && names_a_device(std::strcat(resolved, "/"));
     return system ? LinkEnd::system_folder : others ? LinkEnd::others_link : LinkEnd::file;
 }
 #endif
@@ -222,14 +211,20 @@ static bool writable_as_given(const char* name, struct stat& old)
     return opened;
 }
 
-static bool is_mount_point(const char* path)
+// What statx tells beyond stat. Where it is missing, nothing is known to be
+// a mount point or append-only.
+enum class Mark { mount_point, append_only };
+
+static bool marked(const char* path, Mark mark)
 {
 #if defined(STATX_ATTR_MOUNT_ROOT)
     struct statx status;
+    auto attribute = mark == Mark::append_only ? STATX_ATTR_APPEND : STATX_ATTR_MOUNT_ROOT;
     return statx(AT_FDCWD, path, 0, STATX_BASIC_STATS, &status) == 0 &&
-           (status.stx_attributes_mask & status.stx_attributes & STATX_ATTR_MOUNT_ROOT);
+           (status.stx_attributes_mask & status.stx_attributes & attribute);
 #else
     (void)path;
+    (void)mark;
     return false;
 #endif
 }
@@ -283,7 +278,12 @@ static bool written_in_place(const char* name, OutputFile& out)
     if (out.replaces && out.old.st_nlink > 1) return true;
     // A mount point, such as a file bind-mounted into a container: nothing
     // can be renamed over it.
-    if (out.replaces && is_mount_point(out.target)) return true;
+    if (out.replaces && marked(out.target, Mark::mount_point)) return true;
+    // An append-only folder: a temporary file there could be neither renamed
+    // nor removed.
+    char folder[PATH_MAX];
+    copy_folder(out.target, folder);
+    if (marked(folder, Mark::append_only)) return true;
     // A file name under 8 bytes at the very end of the longest path leaves
     // no room for a temporary name.
     return !make_temp_template(out.target, out.temp_name);
@@ -329,13 +329,6 @@ static bool settle_temp(OutputFile& out, bool replace)
     return replaced;
 }
 
-static unsigned new_file_mode()
-{
-    unsigned mask = umask(0);
-    umask(mask);
-    return 0666 & ~mask;
-}
-
 // Owner and group are given before any byte is written and the mode after
 // the last (finish_temp): a new owner clears set-id bits, and so does a
 // write by a process that could not set them itself. The two last reasons
@@ -344,7 +337,9 @@ static unsigned new_file_mode()
 // cannot be given to a new one (another user's file this user may write).
 static OutputStatus open_aside(const char* name, OutputFile& out)
 {
-    out.mode = out.replaces ? out.old.st_mode & 07777 : new_file_mode();
+    unsigned mask = umask(0);
+    umask(mask);
+    out.mode = out.replaces ? out.old.st_mode & 07777 : 0666 & ~mask;
     block_signals(true);
     int fd = mkstemp(out.temp_name);
     int error = errno;

@@ -1,11 +1,8 @@
 // The one place pavrin talks to the operating system directly: the process
-// set-up, and how the output is opened, written and put in place.
-//
-// A named output is normally written aside, to a hidden temporary file
-// beside the file the name leads to, and renamed over it only once every
-// byte is on disk, so a failure or an ending signal leaves the old file as
-// it was. open_output decides once where that cannot work; the output is
-// then written in place, as fopen(name, "wb") writes it.
+// set-up, and the output, normally written aside to a temporary file and
+// renamed over the old one once on disk, so a failure or an ending signal
+// leaves the old file as it was; else written in place, as fopen(name, "wb")
+// writes it.
 #ifndef PAVRIN_OUTPUT_FILE_H
 #define PAVRIN_OUTPUT_FILE_H
 

@@ -175,17 +175,28 @@ unprivileged)
         expect "mode $mode" 0 "" nobody -osetid.map a.map
         [[ $(stat -c %a setid.map) == "$mode" ]] || fail "mode $mode: now $(stat -c %a setid.map)"
     done
-    # A file bind-mounted over the name is written in place.
+    # A file bind-mounted over the name (in a mount namespace of its own, so
+    # no mount outlives the test), and a file in an append-only folder, are
+    # written in place.
     cp old.orig mounted.map && cp old.orig source.map
-    if mount --bind source.map mounted.map 2>/dev/null; then
-        expect "bind mount" 0 "" "$pavrin" -h2 -omounted.map a.map
+    if unshare -m mount --bind source.map mounted.map 2>/dev/null; then
+        expect "bind mount" 0 "" unshare -m sh -c \
+            "mount --bind source.map mounted.map && exec '$pavrin' -h2 -omounted.map a.map"
         same "bind mount" source.map a_twice_cropped.map
-        umount mounted.map
     else
         echo "skipped: bind mount not permitted"
     fi
-    listing "unprivileged" a.map a_twice_cropped.map big.map mounted.map old.orig ro.map ro_dir \
-        root.map setid.map source.map theirs.map
+    mkdir add_only && cp old.orig add_only/out.map
+    if chattr +a add_only 2>/dev/null; then
+        expect "append-only folder" 0 "" "$pavrin" -h2 -oadd_only/out.map a.map
+        chattr -a add_only
+        same "append-only folder" add_only/out.map a_twice_cropped.map
+        [[ $(ls -A add_only) == out.map ]] || fail "append-only folder holds: $(ls -A add_only)"
+    else
+        echo "skipped: chattr +a not permitted"
+    fi
+    listing "unprivileged" a.map a_twice_cropped.map add_only big.map mounted.map old.orig ro.map \
+        ro_dir root.map setid.map source.map theirs.map
     [[ $(ls -A ro_dir) == out.map ]] || fail "read-only directory holds: $(ls -A ro_dir)"
     ;;
 *)
