@@ -16,9 +16,14 @@
 #else
 #include <unistd.h>
 #endif
+#if defined(__linux__)
+#include <sys/xattr.h>
+#endif
 
-// fopen(name, "wb") opens with `write_flags`; the probe with `probe_flags`,
-// which create nothing where a file is and do not wait on a FIFO.
+// fopen(name, "wb") opens with `write_flags`, where the file is truncated
+// only once it is held above descriptor 2 (open_in_place); the probe with
+// `probe_flags`, which create nothing where a file is and do not wait on a
+// FIFO.
 #if defined(_WIN32)
 constexpr int write_flags = O_WRONLY | O_CREAT | O_TRUNC | O_BINARY;
 constexpr int probe_flags = O_WRONLY | O_CREAT | O_BINARY;
@@ -39,7 +44,7 @@ extern "C" {
 int _dowildcard = -1;
 }
 #else
-constexpr int write_flags = O_WRONLY | O_CREAT | O_TRUNC;
+constexpr int write_flags = O_WRONLY | O_CREAT;
 constexpr int probe_flags = O_WRONLY | O_CREAT | O_NONBLOCK;
 constexpr char separators[] = "/";
 static bool replace_file(const char* temp, const char* target) { return !rename(temp, target); }
@@ -48,8 +53,8 @@ static bool replace_file(const char* temp, const char* target) { return !rename(
 // ---- the process ----
 
 // The signals that end a process by default and may come from outside
-// while the map is written; not the fault signals, where a sanitizer build
-// needs its own handlers.
+// while the map is written, with the real-time ones (prepare_process); not
+// the fault signals, where a sanitizer build needs its own handlers.
 static const int ending_signals[] = {
     SIGINT, SIGTERM,
 #if !defined(_WIN32)
@@ -103,12 +108,19 @@ void prepare_process()
             std::signal(signal_number, SIG_IGN);
 #else
     ending_action.sa_handler = remove_temp_and_resignal;
-    sigemptyset(&ending_action.sa_mask);
-    for (int signal_number : ending_signals) sigaddset(&ending_action.sa_mask, signal_number);
-    for (int signal_number : ending_signals) {
+    sigset_t& ending = ending_action.sa_mask;
+    sigemptyset(&ending);
+    for (int signal_number : ending_signals) sigaddset(&ending, signal_number);
+#if defined(SIGRTMIN)
+    // Not constants in glibc, which keeps the lowest few for itself.
+    for (int signal_number = SIGRTMIN; signal_number <= SIGRTMAX; ++signal_number)
+        sigaddset(&ending, signal_number);
+#endif
+    for (int signal_number = 1; signal_number < NSIG; ++signal_number) {
         struct sigaction before;
-        sigaction(signal_number, nullptr, &before);
-        if (before.sa_handler != SIG_IGN) sigaction(signal_number, &ending_action, nullptr);
+        if (sigismember(&ending, signal_number) == 1 &&
+            sigaction(signal_number, nullptr, &before) == 0 && before.sa_handler != SIG_IGN)
+            sigaction(signal_number, &ending_action, nullptr);
     }
 #endif
 }
@@ -291,28 +303,70 @@ static bool written_in_place(const char* name, OutputFile& out)
 
 // ---- the road ----
 
-// A descriptor of 0, 1 or 2 moves up: a message to a closed standard error
-// is lost, never written into the map, and a closed standard output stays
-// closed. Windows keeps its standard streams apart from descriptors.
-static OutputStatus stream_over(int fd, OutputFile& out)
+// The output never lands on descriptor 0, 1 or 2: a message to a closed
+// standard error is lost, never written into the map, and a closed standard
+// output stays closed. So a descriptor above 2 is held for it before
+// anything is created or truncated, and where none can be had (a limit of 3
+// descriptors with one of them closed) nothing is. Windows keeps its
+// standard streams apart from descriptors: no slot (-1).
+static bool hold_slot(int& slot)
 {
+    slot = -1;
 #if !defined(_WIN32)
-    if (fd >= 0 && fd <= 2) {
-        int low = fd;
-        fd = fcntl(low, F_DUPFD, 3);
-        close(low);
+    for (int fd = 0; fd <= 2; ++fd) {
+        slot = fcntl(fd, F_DUPFD, 3);
+        if (slot >= 0 || errno != EBADF) return slot >= 0;
     }
+    // With 0, 1 and 2 all closed, a pipe's two ends take two of them.
+    int ends[2];
+    if (pipe(ends) != 0) return false;
+    slot = fcntl(ends[0], F_DUPFD, 3);
+    close(ends[0]);
+    close(ends[1]);
 #endif
-    if (fd < 0) return errno == ENOMEM ? OutputStatus::more_core : OutputStatus::open_error;
+    return slot >= 0;
+}
+
+static OutputStatus open_failure(int error)
+{
+    return error == ENOMEM ? OutputStatus::more_core : OutputStatus::open_error;
+}
+
+// The stream over `fd`, moved onto `slot` when it took a low number; the
+// slot is used or given back either way.
+static OutputStatus stream_over(int fd, int slot, OutputFile& out)
+{
+    int error = errno;
+    if (fd >= 0 && fd <= 2 && slot >= 0) {
+        int low = fd;
+        fd = dup2(low, slot);
+        error = errno;
+        close(low);
+    } else if (slot >= 0) {
+        close(slot);
+    }
+    if (fd < 0) return open_failure(error);
     out.stream = fdopen(fd, "wb");
     if (out.stream) return OutputStatus::ok;
     close(fd);
     return OutputStatus::more_core;
 }
 
-static OutputStatus open_in_place(const char* name, OutputFile& out)
+// As fopen(name, "wb"), but a regular file is truncated only once held
+// above descriptor 2, and nothing else is truncated.
+static OutputStatus open_in_place(const char* name, int slot, OutputFile& out)
 {
-    return stream_over(open(name, write_flags, 0666), out);
+    OutputStatus status = stream_over(open(name, write_flags, 0666), slot, out);
+#if !defined(_WIN32)
+    struct stat now;
+    int fd = status == OutputStatus::ok ? fileno(out.stream) : -1;
+    if (fd >= 0 && (fstat(fd, &now) != 0 || (S_ISREG(now.st_mode) && ftruncate(fd, 0) != 0))) {
+        std::fclose(out.stream);
+        out.stream = nullptr;
+        return OutputStatus::open_error;
+    }
+#endif
+    return status;
 }
 
 // Puts the temporary file in the target's place when `replace`, else
@@ -331,11 +385,73 @@ static bool settle_temp(OutputFile& out, bool replace)
 
 // Owner and group are given before any byte is written and the mode after
 // the last (finish_temp): a new owner clears set-id bits, and so does a
-// write by a process that could not set them itself. The two last reasons
-// to write in place: the folder takes no new file for lack of permission (a
-// writable file in a read-only folder), or the old file's owner or group
-// cannot be given to a new one (another user's file this user may write).
-static OutputStatus open_aside(const char* name, OutputFile& out)
+// write by a process that could not set them itself.
+static bool given_owner(int fd, const OutputFile& out)
+{
+    struct stat now;
+    return (fstat(fd, &now) == 0 && now.st_uid == out.old.st_uid &&
+            now.st_gid == out.old.st_gid) ||
+           fchown(fd, out.old.st_uid, out.old.st_gid) == 0;
+}
+
+#if defined(__linux__)
+// A name list and one value may each take up to 64 KiB (the kernel's
+// XATTR_LIST_MAX and XATTR_SIZE_MAX).
+static char old_names[65536], new_names[65536], old_value[65536], new_value[65536];
+
+static bool listed(const char* names, ssize_t length, const char* name)
+{
+    for (const char* at = names; at < names + length; at += std::strlen(at) + 1)
+        if (!std::strcmp(at, name)) return true;
+    return false;
+}
+
+// A file system without extended attributes lists none.
+static ssize_t names_of(const char* path, int fd, char* names)
+{
+    ssize_t length = path ? listxattr(path, names, sizeof old_names)
+                          : flistxattr(fd, names, sizeof new_names);
+    return length < 0 && errno == ENOTSUP ? 0 : length;
+}
+#endif
+
+// The new file gets exactly the old file's extended attributes, its access
+// ACL (system.posix_acl_access) among them, as the file fopen rewrites keeps
+// them: set only where they differ, so a security label the system gives
+// every new file stays untouched, and removed where the new file has one
+// the old lacks (inherited from the folder's default ACL).
+static bool given_attributes(int fd, const OutputFile& out)
+{
+#if defined(__linux__)
+    ssize_t old_length = names_of(out.target, -1, old_names);
+    ssize_t new_length = names_of(nullptr, fd, new_names);
+    if (old_length < 0 || new_length < 0) return false;
+    for (const char* name = old_names; name < old_names + old_length;
+         name += std::strlen(name) + 1) {
+        ssize_t size = getxattr(out.target, name, old_value, sizeof old_value);
+        if (size < 0) return false;
+        ssize_t now = fgetxattr(fd, name, new_value, sizeof new_value);
+        bool same = now == size && !std::memcmp(old_value, new_value, static_cast<std::size_t>(size));
+        if (!same && fsetxattr(fd, name, old_value, static_cast<std::size_t>(size), 0) != 0)
+            return false;
+    }
+    for (const char* name = new_names; name < new_names + new_length;
+         name += std::strlen(name) + 1)
+        if (!listed(old_names, old_length, name) && fremovexattr(fd, name) != 0) return false;
+#else
+    (void)fd;
+    (void)out;
+#endif
+    return true;
+}
+
+// The last reasons to write in place come to light here, before any byte
+// is written: the folder takes no new file for lack of permission (a
+// writable file in a read-only folder), or the old file's owner, group or
+// extended attributes cannot be given to a new one (another user's file
+// this user may write; a file system that has no such attributes, or a
+// label this user may not set).
+static OutputStatus open_aside(const char* name, int slot, OutputFile& out)
 {
     unsigned mask = umask(0);
     umask(mask);
@@ -346,22 +462,20 @@ static OutputStatus open_aside(const char* name, OutputFile& out)
     if (fd >= 0) pending_temp = out.temp_name;
     block_signals(false);
     if (fd < 0 && (error == EACCES || error == EPERM || error == EROFS))
-        return open_in_place(name, out);
+        return open_in_place(name, slot, out);
+    if (fd < 0 && slot >= 0) close(slot);
 #if defined(EDQUOT)
     if (fd < 0 && error == EDQUOT) return OutputStatus::write_error;
 #endif
     if (fd < 0 && error == ENOSPC) return OutputStatus::write_error;
-    if (fd < 0) return error == ENOMEM ? OutputStatus::more_core : OutputStatus::open_error;
+    if (fd < 0) return open_failure(error);
     out.aside = true;
-    struct stat now;
-    if (out.replaces &&
-        (fstat(fd, &now) != 0 || now.st_uid != out.old.st_uid || now.st_gid != out.old.st_gid) &&
-        fchown(fd, out.old.st_uid, out.old.st_gid) != 0) {
+    if (out.replaces && (!given_owner(fd, out) || !given_attributes(fd, out))) {
         close(fd);
         settle_temp(out, false);
-        return open_in_place(name, out);
+        return open_in_place(name, slot, out);
     }
-    OutputStatus status = stream_over(fd, out);
+    OutputStatus status = stream_over(fd, slot, out);
     if (status != OutputStatus::ok) settle_temp(out, false);
     return status;
 }
@@ -373,8 +487,20 @@ OutputStatus open_output(const char* name, OutputFile& out)
         out.stream = stdout;
         return OutputStatus::ok;
     }
-    if (written_in_place(name, out)) return open_in_place(name, out);
-    return open_aside(name, out);
+    bool in_place = written_in_place(name, out);
+    int slot;
+    if (!hold_slot(slot)) return open_failure(errno);
+    return in_place ? open_in_place(name, slot, out) : open_aside(name, slot, out);
+}
+
+// macOS's fsync leaves the data in the drive's cache; F_FULLFSYNC flushes
+// that too, where the file system supports it.
+static bool reaches_disk(int fd)
+{
+#if defined(F_FULLFSYNC)
+    if (fcntl(fd, F_FULLFSYNC) == 0) return true;
+#endif
+    return fsync(fd) == 0;
 }
 
 // The mode comes after the last write, and the data reaches the disk before
@@ -383,7 +509,7 @@ OutputStatus open_output(const char* name, OutputFile& out)
 static bool finish_temp(std::FILE* stream, unsigned mode)
 {
     return std::fflush(stream) == 0 && fchmod(fileno(stream), mode) == 0 &&
-           fsync(fileno(stream)) == 0;
+           reaches_disk(fileno(stream));
 }
 
 OutputStatus close_output(OutputFile& out)

@@ -1,17 +1,19 @@
 #!/usr/bin/env bash
 # Faults injected while pavrin writes its output: a file-size limit, standard
-# error closed, signals in the middle of the write, out of memory at open, a
-# failed fsync or rename, and an unprivileged user facing a read-only file or
-# directory. After each, the output holds either its old bytes or the whole
-# new map, and the directory holds no stray temporary file.
+# descriptors closed, signals in the middle of the write, out of memory at
+# open, a failed fsync or rename, extended attributes that cannot be given,
+# an unprivileged user facing a read-only file or directory, and system paths
+# written through. After each, the output holds either its old bytes or the
+# whole new map, and the directory holds no stray temporary file.
 #
 #   tests/fault_test.sh GROUP PAVRIN
 #
-# GROUP is one of size_limit, stderr_closed, strace, unprivileged. Exits 77
-# (skipped) where the group's tools or privileges are missing.
+# GROUP is one of size_limit, stderr_closed, strace, attributes, unprivileged,
+# system_paths. Exits 77 (skipped) where the group's tools or privileges are
+# missing.
 set -uo pipefail
 group=$1
-pavrin=$(realpath "$2")
+pavrin=$(realpath "$2") self=$(realpath "$0")
 
 skip() { echo "skipped: $*"; exit 77; }
 failures=0
@@ -38,6 +40,8 @@ expect() {
     [[ $got == "$status" ]] || fail "$name: status $got, wanted $status"
     [[ $(cat "$work/err") == "$err" ]] || fail "$name: stderr '$(cat "$work/err")', wanted '$err'"
 }
+# LIMIT FD OUTPUT: pavrin -oOUTPUT a.map with room for LIMIT descriptors and FD closed.
+cramped() { eval "prlimit --nofile=$1 \"\$pavrin\" -o$3 a.map $2>&-"; }
 # NAME FILE EXPECTED_FILE
 same() { cmp -s "$2" "$3" || fail "$1: $2 differs from $3"; }
 # NAME FILE...: the directory holds exactly these files.
@@ -89,6 +93,22 @@ stderr_closed)
         [[ $status == 0 ]] || fail "$closed: status $status"
         same "$closed" out.map a_twice_cropped.map
     done
+    # With 0 or 1 closed and room for 3 descriptors, none above 2 is free for
+    # the output: an open error before anything is created or truncated. With
+    # room for more the map is written, also over a file with two links.
+    for run in {3,1024}:{0,1}:{new,old,linked}.map; do
+        IFS=: read -r limit closed output <<<"$run"
+        rm -f new.map && cp old.orig old.map && cp old.orig linked.map && ln -f linked.map link2.map
+        if ((limit == 3)); then
+            expect "$run" 1 "pavrin: \`\`$output'' open error!" \
+                cramped $limit $closed $output
+            [[ ! -e new.map ]] || fail "$run: new.map created"
+            same "$run" old.map old.orig && same "$run" link2.map old.orig
+        else
+            expect "$run" 0 "" cramped $limit $closed $output
+            same "$run" "$output" a.map
+        fi
+    done
     ;;
 strace)
     command -v strace >/dev/null || skip "no strace"
@@ -98,10 +118,10 @@ strace)
     # Each ending signal arrives as the third write of the map starts: 8 KiB
     # of it are already in the temporary file. The tool removes that file
     # and ends by the signal, with no message of its own.
-    for signal in HUP INT QUIT TERM PIPE ALRM USR1 USR2 XCPU VTALRM PROF IO PWR STKFLT; do
+    for signal in HUP INT QUIT TERM PIPE ALRM USR1 USR2 XCPU VTALRM PROF IO PWR STKFLT RTMIN RTMAX; do
         cp old.orig old.map
         expect "SIG$signal" $((128 + $(kill -l $signal))) "" strace -o /dev/null -e trace=write \
-            -e inject=write:signal=$signal:when=3 "$pavrin" -oold.map big.map
+            -e inject=write:signal=$(kill -l $signal):when=3 "$pavrin" -oold.map big.map
         same "SIG$signal" old.map old.orig
     done
     # A signal ignored from the start stays ignored; fsync or rename failing
@@ -135,12 +155,49 @@ strace)
     same "ENOMEM, output" old.map old.orig
     listing "after ENOMEM" a.map a_twice_cropped.map big.map old.map old.orig
     ;;
+attributes)
+    command -v setfacl >/dev/null && command -v setfattr >/dev/null || skip "no setfacl or setfattr"
+    setfacl -m u:nobody:rw old.orig 2>/dev/null && setfattr -n user.note -v x old.orig 2>/dev/null ||
+        skip "no ACLs or extended attributes in $dir"
+    setfacl -b old.orig && setfattr -x user.note old.orig
+    # A replaced file keeps exactly its ACL (whose mask shows as the group
+    # bits), its attributes and mode; one the new file inherited from the
+    # folder's default ACL goes when the old file had none.
+    attributes_of() { getfacl -cp "$1" && getfattr -dh -m - "$1" && stat -c %a "$1"; }
+    cp old.orig acl.map && chmod 600 acl.map && setfacl -m u:nobody:rw acl.map
+    setfattr -n user.note -v kept acl.map
+    mkdir inherits && cp old.orig inherits/plain.map && setfacl -d -m u:nobody:r inherits
+    for output in acl.map inherits/plain.map; do
+        before=$(attributes_of "$output")
+        expect "$output" 0 "" "$pavrin" -o"$output" a.map
+        same "$output" "$output" a.map
+        [[ $(attributes_of "$output") == "$before" ]] || fail "$output: now $(attributes_of "$output")"
+    done
+    # Where an attribute cannot be given, the map is written in place.
+    if command -v strace >/dev/null && strace -o /dev/null true 2>/dev/null; then
+        export ASAN_OPTIONS=${ASAN_OPTIONS:+$ASAN_OPTIONS:}detect_leaks=0
+        for error in EPERM EOPNOTSUPP; do
+            inode=$(stat -c %i acl.map) before=$(attributes_of acl.map)
+            expect "fsetxattr $error" 0 "" strace -o /dev/null -e inject=fsetxattr:error=$error \
+                "$pavrin" -h2 -oacl.map a.map
+            same "fsetxattr $error" acl.map a_twice_cropped.map
+            [[ $(stat -c %i acl.map):$(attributes_of acl.map) == "$inode:$before" ]] ||
+                fail "fsetxattr $error: not written in place"
+        done
+    else
+        echo "skipped: no strace to refuse an attribute"
+    fi
+    listing "attributes" a.map a_twice_cropped.map acl.map big.map inherits old.orig
+    ;;
 unprivileged)
     [[ $(id -u) == 0 ]] || skip "not root, so no other user to become"
     command -v setpriv >/dev/null || skip "no setpriv"
-    nobody() { setpriv --reuid=65534 --regid=65534 --clear-groups "$pavrin" "$@"; }
     setpriv --reuid=65534 --regid=65534 --clear-groups true 2>/dev/null || skip "setpriv refused"
-    chmod 777 "$work" "$dir"
+    # Whatever the umask, the other user can read the inputs and run a copy
+    # of the tool.
+    chmod 777 "$work" "$dir" && chmod a+r ./*
+    cp "$pavrin" "$work/pavrin" && chmod 755 "$work/pavrin" && pavrin=$work/pavrin
+    nobody() { setpriv --reuid=65534 --regid=65534 --clear-groups "$pavrin" "$@"; }
     # A file the user may not write, in a directory the user may write: a
     # rename could replace it, but it is refused as fopen refuses it.
     cp old.orig ro.map
@@ -198,6 +255,37 @@ unprivileged)
     listing "unprivileged" a.map a_twice_cropped.map add_only big.map mounted.map old.orig ro.map \
         ro_dir root.map setid.map source.map theirs.map
     [[ $(ls -A ro_dir) == out.map ]] || fail "read-only directory holds: $(ls -A ro_dir)"
+    ;;
+system_paths)
+    # pavrin writes through /dev/stdout, /dev/full and the like in place. A
+    # faulty build would replace them, so they are tried with a /dev of the
+    # test's own, in a mount namespace of its own.
+    [[ $(id -u) == 0 ]] || skip "not root, so no /dev of the test's own"
+    unshare -m true 2>/dev/null || skip "no mount namespace of the test's own"
+    unshare -m bash "$self" private_dev "$pavrin"
+    exit
+    ;;
+private_dev)
+    [[ $(readlink /proc/self/ns/mnt) != "$(readlink /proc/1/ns/mnt)" ]] || exit 2
+    mount -t tmpfs -o mode=755 private-dev /dev
+    mkdir -m 1777 /dev/shm && ln -s /proc/self/fd/1 /dev/stdout && mknod -m 666 /dev/full c 1 7
+    mknod -m 666 /dev/null c 1 3
+    ln -s /dev/stdout stdout.map
+    for output in /dev/stdout stdout.map /proc/self/fd/1; do
+        : >captured
+        inode=$(stat -c %i captured)
+        expect "$output" 0 "" eval '"$pavrin" -h2 -o$output a.map >captured'
+        same "$output" captured a_twice_cropped.map
+        [[ $(stat -c %i captured) == "$inode" ]] || fail "$output: the file behind it was replaced"
+    done
+    expect "/dev/full" 1 "pavrin: write error!" "$pavrin" -o/dev/full a.map
+    # No descriptor above 2 free: nothing is created, not even in place.
+    expect "/dev/shm, no descriptor" 1 "pavrin: \`\`/dev/shm/new.map'' open error!" \
+        cramped 3 0 /dev/shm/new.map
+    [[ $(ls -A /dev/shm) == "" && $(readlink /dev/stdout) == /proc/self/fd/1 && -c /dev/full ]] ||
+        fail "the test's own /dev changed: $(ls -l /dev /dev/shm)"
+    rm captured stdout.map
+    listing "system paths" a.map a_twice_cropped.map big.map old.orig
     ;;
 *)
     echo "unknown group $group"

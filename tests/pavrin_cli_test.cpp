@@ -242,9 +242,6 @@ TEST_F(PavrinRun, OutputErrors)
         EXPECT_EQ(result.err, "pavrin: ``" + std::string(name) + "'' open error!\n");
         EXPECT_EQ(entries(dir), "a.map b.map ");
     }
-    RunResult result = run({"-o/dev/full", "a.map"});
-    EXPECT_EQ(result.status, 1);
-    EXPECT_EQ(result.err, "pavrin: write error!\n");
 }
 
 // The file a name leads to is what gets the new map: through a symbolic
@@ -289,24 +286,6 @@ TEST_F(PavrinRun, OutputGoesWhereTheNameLeads)
     EXPECT_EQ(entries(dir),
               "a.map b.map dangling.map first.map fresh.map link.map mode.map second.map sub ");
     EXPECT_EQ(entries(dir + "/sub"), "new.map real.map ");
-}
-
-// A link into /dev may stand for the process's own standard output: the map
-// is written through it, and the file behind standard output is not
-// replaced by a new one (the shell would go on writing to the old one).
-TEST_F(PavrinRun, LinkToStandardOutputIsWrittenInPlace)
-{
-    ASSERT_EQ(symlink("/dev/stdout", (dir + "/stdout.map").c_str()), 0);
-    std::string captured = dir + "/captured";
-    write_file(captured, "");
-    struct stat before, after;
-    ASSERT_EQ(stat(captured.c_str(), &before), 0);
-    RunResult result = run_tool(PAVRIN_PATH, {"pavrin", "-ostdout.map", "a.map", "b.map"}, "",
-                                dir, captured);
-    EXPECT_EQ(result.status, 0) << result.err;
-    ASSERT_EQ(stat(captured.c_str(), &after), 0);
-    EXPECT_EQ(after.st_ino, before.st_ino);
-    EXPECT_EQ(read_file(captured), vertical_ab);
 }
 
 }  // namespace
