@@ -11,7 +11,7 @@ if(NOT QUARNEL_PAVRIN_MACOS_ARCH)
 endif()
 set(CMAKE_SYSTEM_PROCESSOR ${QUARNEL_PAVRIN_MACOS_ARCH})
 # The compiler checks run in projects of their own, which need the choice too.
-set(CMAKE_TRY_COMPILE_PLATFORM_VARIABLES QUARNEL_PAVRIN_MACOS_ARCH)
+set(CMAKE_TRY_COMPILE_PLATFORM_VARIABLES QUARNEL_PAVRIN_MACOS_ARCH ZIG)
 find_program(ZIG zig REQUIRED)
 set(CMAKE_CXX_COMPILER ${ZIG} c++ -target ${QUARNEL_PAVRIN_MACOS_ARCH}-macos)
 # CMake's probe of the compiler's ABI passes -Wl,-v, which zig refuses, so
