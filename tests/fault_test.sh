@@ -42,6 +42,11 @@ expect() {
 }
 # LIMIT FD OUTPUT: pavrin -oOUTPUT a.map with room for LIMIT descriptors and FD closed.
 cramped() { eval "prlimit --nofile=$1 \"\$pavrin\" -o$3 a.map $2>&-"; }
+# A sanitizer's runtime cannot start with room for only 3 descriptors.
+starts_cramped() {
+    timeout 5 prlimit --nofile=3 "$pavrin" -? 0>&- 2>/dev/null ||
+        { echo "skipped: this build cannot start with room for 3 descriptors"; return 1; }
+}
 # NAME FILE EXPECTED_FILE
 same() { cmp -s "$2" "$3" || fail "$1: $2 differs from $3"; }
 # NAME FILE...: the directory holds exactly these files.
@@ -96,7 +101,9 @@ stderr_closed)
     # With 0 or 1 closed and room for 3 descriptors, none above 2 is free for
     # the output: an open error before anything is created or truncated. With
     # room for more the map is written, also over a file with two links.
-    for run in {3,1024}:{0,1}:{new,old,linked}.map; do
+    limits=(1024)
+    starts_cramped && limits=(3 1024)
+    for run in $(for limit in "${limits[@]}"; do echo $limit:{0,1}:{new,old,linked}.map; done); do
         IFS=: read -r limit closed output <<<"$run"
         rm -f new.map && cp old.orig old.map && cp old.orig linked.map && ln -f linked.map link2.map
         if ((limit == 3)); then
@@ -280,8 +287,10 @@ private_dev)
     done
     expect "/dev/full" 1 "pavrin: write error!" "$pavrin" -o/dev/full a.map
     # No descriptor above 2 free: nothing is created, not even in place.
-    expect "/dev/shm, no descriptor" 1 "pavrin: \`\`/dev/shm/new.map'' open error!" \
-        cramped 3 0 /dev/shm/new.map
+    if starts_cramped; then
+        expect "/dev/shm, no descriptor" 1 "pavrin: \`\`/dev/shm/new.map'' open error!" \
+            cramped 3 0 /dev/shm/new.map
+    fi
     [[ $(ls -A /dev/shm) == "" && $(readlink /dev/stdout) == /proc/self/fd/1 && -c /dev/full ]] ||
         fail "the test's own /dev changed: $(ls -l /dev /dev/shm)"
     rm captured stdout.map
