@@ -148,6 +148,20 @@ strace)
         -e inject=openat:error=EACCES sh -c "exec '$pavrin' -v -h2 -onew.map a.map 2>&-"
     same "no /dev/null" new.map a_twice_cropped.map
     rm new.map
+    # A signal as the temporary file is made (the open with O_EXCL, counted in
+    # a first run) finds it, and removes it.
+    strace -o "$work/trace" -e trace=openat "$pavrin" -oold.map a.map
+    call=$(sed -n '/O_EXCL/{=;q}' "$work/trace")
+    cp old.orig old.map
+    expect "SIGTERM at the temporary file's open" 143 "" strace -o /dev/null -e trace=openat \
+        -e inject=openat:signal=TERM:when=$call "$pavrin" -oold.map a.map
+    same "SIGTERM at the temporary file's open" old.map old.orig
+    # The temporary file is hidden, beside the file the name leads to.
+    mkdir sub && cp old.orig sub/real.map && ln -s sub/real.map link.map
+    strace -o "$work/trace" -e trace=rename,renameat,renameat2 "$pavrin" -olink.map a.map
+    grep -qE '"sub/\.real\.map\.[A-Za-z0-9]{6}", ([A-Z_]+, )?"sub/real\.map"' "$work/trace" ||
+        fail "temporary file: $(cat "$work/trace")"
+    rm -r sub link.map
     listing "after the signals" a.map a_twice_cropped.map big.map old.map old.orig
     # Out of memory while opening an input, or the existing output.
     no_memory() {
@@ -259,8 +273,24 @@ unprivileged)
     else
         echo "skipped: chattr +a not permitted"
     fi
-    listing "unprivileged" a.map a_twice_cropped.map add_only big.map mounted.map old.orig ro.map \
-        ro_dir root.map setid.map source.map theirs.map
+    # Another user's link in a sticky world-writable folder: the kernel's rule
+    # for such links decides, as the name is opened as given, in place.
+    mkdir -m 1777 shared && mkdir linked && cp old.orig linked/there.map
+    for link in there missing; do
+        ln -s ../linked/$link.map shared/$link.map && chown -h 65534:65534 shared/$link.map
+        inode=$(stat -c %i linked/$link.map 2>/dev/null)
+        if [[ $(cat /proc/sys/fs/protected_symlinks) == 0 ]]; then
+            expect "their link to $link.map" 0 "" "$pavrin" -h2 -oshared/$link.map a.map
+            same "their link to $link.map" linked/$link.map a_twice_cropped.map
+            [[ $link == missing || $(stat -c %i linked/$link.map) == "$inode" ]] ||
+                fail "their link to $link.map: the file was replaced"
+        else
+            expect "their link to $link.map" 1 "pavrin: \`\`shared/$link.map'' open error!" \
+                "$pavrin" -h2 -oshared/$link.map a.map
+        fi
+    done
+    listing "unprivileged" a.map a_twice_cropped.map add_only big.map linked mounted.map old.orig \
+        ro.map ro_dir root.map setid.map shared source.map theirs.map
     [[ $(ls -A ro_dir) == out.map ]] || fail "read-only directory holds: $(ls -A ro_dir)"
     ;;
 system_paths)
