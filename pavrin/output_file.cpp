@@ -312,7 +312,9 @@ static bool written_in_place(const char* name, OutputFile& out)
 static bool hold_slot(int& slot)
 {
     slot = -1;
-#if !defined(_WIN32)
+#if defined(_WIN32)
+    return true;
+#else
     for (int fd = 0; fd <= 2; ++fd) {
         slot = fcntl(fd, F_DUPFD, 3);
         if (slot >= 0 || errno != EBADF) return slot >= 0;
@@ -323,8 +325,8 @@ static bool hold_slot(int& slot)
     slot = fcntl(ends[0], F_DUPFD, 3);
     close(ends[0]);
     close(ends[1]);
-#endif
     return slot >= 0;
+#endif
 }
 
 static OutputStatus open_failure(int error)
