@@ -224,4 +224,21 @@ TEST(Output, TextThatFillsTheBufferExactlyArrivesWhole)
     EXPECT_TRUE(end_capture() == fill + std::string(10, 'b') + more + "c" + huge + "42");
 }
 
+// A dump after other text, as a later file's dump follows an earlier one's:
+// its header lines, written with out_printf, land at each offset near the
+// buffer's end, and each must fit in the room left or start a fresh buffer.
+TEST(Output, LinesNearTheBufferEndStayInsideIt)
+{
+    const std::string walk = read_file(EXAMPLES_DIR "/walk.anm");
+    const std::string alone = dump_in_blocks(walk, one_read);
+    for (std::size_t left = 0; left <= 200; ++left) {
+        const std::string before(out_capacity - left, 'a');
+        Input& in = open_in_blocks(walk, one_read);
+        start_capture();
+        out_text(before.data(), before.size());
+        dump_file(in, "in.anm");
+        EXPECT_TRUE(end_capture() == before + alone) << left << " bytes left";
+    }
+}
+
 }  // namespace
