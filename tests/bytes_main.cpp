@@ -16,12 +16,12 @@
 
 #include "bytes.h"
 
-// The argument as a number from low to high, or -1 when it is none.
-static long number(const char* text, long low, long high)
+// The argument as a number from 0 to 0xffffffff, or -1 when it is none.
+static long long number(const char* text)
 {
     char* end = nullptr;
-    long value = std::strtol(text, &end, 0);
-    return *text && !*end && value >= low && value <= high ? value : -1;
+    long long value = std::strtoll(text, &end, 0);
+    return *text && !*end && value >= 0 && value <= 0xffffffffLL ? value : -1;
 }
 
 static int usage()
@@ -34,9 +34,9 @@ static int usage()
 
 int main(int argc, char** argv)
 {
-    std::vector<long> values;
+    std::vector<long long> values;
     for (int i = 2; i < argc; ++i) {
-        long value = number(argv[i], 0, 0xffffffffL);
+        long long value = number(argv[i]);
         if (value < 0) return usage();
         values.push_back(value);
     }
@@ -49,9 +49,9 @@ int main(int argc, char** argv)
         Rng rng(values.size() == 4 ? static_cast<Rng::result_type>(values[3]) : 1);
         Animation head = random_animation(rng, static_cast<int>(values[2]), {});
         bytes = anm_head_bytes(head.header, head.sequences, static_cast<int>(values[0]));
-        for (long g = 0; g < values[0]; ++g) {
+        for (long long g = 0; g < values[0]; ++g) {
             std::vector<Sprite> group;
-            for (long s = 0; s < values[1]; ++s) group.push_back(random_sprite(rng));
+            for (long long s = 0; s < values[1]; ++s) group.push_back(random_sprite(rng));
             bytes += group_bytes(group);
             if (bytes.size() > 1 << 16) {
                 std::fwrite(bytes.data(), 1, bytes.size(), stdout);
@@ -59,14 +59,16 @@ int main(int argc, char** argv)
             }
         }
     } else if (kind == "map" && values.size() >= 4) {
-        std::vector<int> cells(values.begin() + 4, values.end());
         if (values[0] > 255 || values[1] > 255 || values[2] > 255 || values[3] > 255 ||
-            cells.size() > static_cast<std::size_t>(values[0] * values[1]))
+            values.size() - 4 > static_cast<std::size_t>(values[0] * values[1]))
             return usage();
-        for (int cell : cells)
-            if (cell > 0xffff) return usage();
-        cells.resize(values[0] * values[1]);
-        bytes = map_bytes(values[0], values[1], values[2], values[3], cells);
+        std::vector<int> cells(values[0] * values[1]);
+        for (std::size_t i = 4; i < values.size(); ++i) {
+            if (values[i] > 0xffff) return usage();
+            cells[i - 4] = static_cast<int>(values[i]);
+        }
+        bytes = map_bytes(static_cast<int>(values[0]), static_cast<int>(values[1]),
+                          static_cast<int>(values[2]), static_cast<int>(values[3]), cells);
     } else {
         return usage();
     }

@@ -19,7 +19,9 @@
 #   after/    every file the run creates or changes, as it must be after it
 # The tool runs in a fresh copy of tests/cases/TOOL/inputs and the case's
 # own inputs; after the run the copy must hold those inputs as after/
-# changes them, and nothing else.
+# changes them, and nothing else. A new case needs only its args (and its
+# stdin, inputs/, an empty output file for one stream): --update writes the
+# rest.
 #
 # Only two things are normalised, on standard error (or the one stream)
 # before it is compared: quarnel's program name, its argv[0], which differs
