@@ -87,14 +87,13 @@ TEST_F(QuarnelCli, PipeHeldOpenAfterTheDataIsNotWaitedOn)
 // then reports the end; no word cut short is ever shown.
 TEST_F(QuarnelCli, StreamCutAtEveryByteReportsTheEnd)
 {
-    const std::string full = walk_as_stdin;
     std::size_t previous_length = 0;
     for (std::size_t length = 0; length < walk.size(); ++length) {
         RunResult r = run({}, walk.substr(0, length));
         EXPECT_EQ(r.status, 1) << length;
         EXPECT_EQ(r.err, "quarnel: <stdin> reach end of file!\n") << length;
-        EXPECT_EQ(full.compare(0, r.out.size(), r.out), 0) << length;
-        EXPECT_LT(r.out.size(), full.size()) << length;
+        EXPECT_EQ(walk_as_stdin.compare(0, r.out.size(), r.out), 0) << length;
+        EXPECT_LT(r.out.size(), walk_as_stdin.size()) << length;
         EXPECT_GE(r.out.size(), previous_length) << length;
         if (length % 4 != 0) {
             RunResult word_start = run({}, walk.substr(0, length - length % 4));
@@ -130,6 +129,8 @@ TEST_F(QuarnelCli, GroupNumbersAndWidestFieldsFillTheirRoom)
     }
 }
 
+// Not cases: a folder opens only on POSIX hosts (Windows refuses it at the
+// open), and the runner shows every program name as quarnel.
 TEST_F(QuarnelCli, DiagnosticsNameTheProgramAsInvokedAndTheStream)
 {
     mkdir((dir + "/folder").c_str(), 0700);
