@@ -34,12 +34,13 @@ if [[ -n $other && ! -x $other/quarnel ]]; then
     exit 1
 fi
 
-cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Release >/dev/null
-cmake --build "$build" -j2 --target quarnel make_big_anm >/dev/null
+# The input comes from the tests' byte builder.
+cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=ON >/dev/null
+cmake --build "$build" -j2 --target quarnel bytes >/dev/null
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 
-"$build/bench/make_big_anm" $groups $sprites $sequences >"$work/big.anm"
+"$build/tests/bytes" anm $groups $sprites $sequences >"$work/big.anm"
 entries=$((groups * sprites))
 echo "input: $(stat -c %s "$work/big.anm") bytes, $groups groups of $sprites sprites, $sequences sequence entries"
 

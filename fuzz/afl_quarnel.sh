@@ -19,13 +19,12 @@ done
 
 CXX=afl-clang-fast++ AFL_USE_ASAN=1 cmake -S . -B build-afl -DBUILD_TESTING=OFF \
     -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-AFL_USE_ASAN=1 cmake --build build-afl -j2 --target quarnel make_big_anm >/dev/null
+AFL_USE_ASAN=1 cmake --build build-afl -j2 --target quarnel >/dev/null
 
 seeds=build-afl/seeds
 mkdir -p "$seeds"
-cp examples/walk.anm "$seeds/"
-build-afl/bench/make_big_anm 2 3 2 >"$seeds/small.anm"
-printf '\0\0\0\0\0\0\0\0' >"$seeds/empty.anm"
+# The command-line cases' .anm inputs: whole, cut, empty, random, CR/LF bytes.
+cp tests/cases/quarnel/inputs/*.anm "$seeds/"
 cp fuzz/crashes/quarnel/* "$seeds/" 2>/dev/null || true
 
 # Containers rarely let us set the core pattern or the CPU governor; neither

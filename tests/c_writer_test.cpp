@@ -8,7 +8,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <random>
 #include <string>
 #include <vector>
 
@@ -122,24 +121,11 @@ std::string dump_in_blocks(const std::string& bytes, std::size_t block)
 
 constexpr std::size_t one_read = 4096;  // PIPE_BUF: the samples below in one read
 
-// Groups of 1, 127, 5 and 60 random sprites, every other one with a size
-// word, after three sequence entries.
+// Groups of 1, 127, 5 and 60 random sprites after three sequence entries.
 std::string sample_anm()
 {
-    std::mt19937 rng(99);
-    std::vector<std::uint32_t> words = {0x10010321, 3 << 16 | 4};
-    for (int i = 0; i < 6; ++i) words.push_back(static_cast<std::uint32_t>(rng()));
-    for (std::uint32_t nsprt : {1, 127, 5, 60}) {
-        words.push_back(nsprt);
-        for (std::uint32_t s = 0; s < nsprt; ++s) {
-            std::uint32_t flags = static_cast<std::uint32_t>(rng());
-            if (s % 2) flags &= 0x0fffffff;
-            words.insert(words.end(), {static_cast<std::uint32_t>(rng()), flags});
-            if (flags >> 28 == 0) words.push_back(static_cast<std::uint32_t>(rng()));
-            words.insert(words.end(), {static_cast<std::uint32_t>(rng()), static_cast<std::uint32_t>(rng())});
-        }
-    }
-    return le_words(words);
+    Rng rng(99);
+    return anm_bytes(random_animation(rng, 3, {1, 127, 5, 60}));
 }
 
 struct Options {
@@ -236,6 +222,23 @@ TEST(Output, TextThatFillsTheBufferExactlyArrivesWhole)
     out_text(huge.data(), huge.size());
     out_printf("%d", 42);
     EXPECT_TRUE(end_capture() == fill + std::string(10, 'b') + more + "c" + huge + "42");
+}
+
+// A dump after other text, as a later file's dump follows an earlier one's:
+// its header lines, written with out_printf, land at each offset near the
+// buffer's end, and each must fit in the room left or start a fresh buffer.
+TEST(Output, LinesNearTheBufferEndStayInsideIt)
+{
+    const std::string walk = read_file(EXAMPLES_DIR "/walk.anm");
+    const std::string alone = dump_in_blocks(walk, one_read);
+    for (std::size_t left = 0; left <= 200; ++left) {
+        const std::string before(out_capacity - left, 'a');
+        Input& in = open_in_blocks(walk, one_read);
+        start_capture();
+        out_text(before.data(), before.size());
+        dump_file(in, "in.anm");
+        EXPECT_TRUE(end_capture() == before + alone) << left << " bytes left";
+    }
 }
 
 }  // namespace

@@ -6,24 +6,20 @@
 #include <string>
 #include <vector>
 
+#include "bytes.h"
 #include "map_canvas.h"
 #include "map_format.h"
 #include "pavrin.h"
 
 namespace {
 
-// A cell map file; cell n is written as the two bytes n, 0x80 + n so a
-// cell that is misplaced or split shows, and cell 0 as the blank cell.
-std::string map_file(int width, int height, int cell_width, int cell_height,
-                     const std::vector<int>& cells, const char* head = "#\0\0\0")
+// A cell map file; cell n is the 16-bit value n | (0x80 + n) << 8, so a
+// cell that is misplaced or split shows, and cell 0 is the blank cell.
+std::string map_file(int width, int height, int cell_width, int cell_height, std::vector<int> cells)
 {
-    std::string bytes(head, 4);
-    for (int size : {width, height, cell_width, cell_height}) bytes.push_back(static_cast<char>(size));
-    for (int cell : cells) {
-        bytes.push_back(static_cast<char>(cell));
-        bytes.push_back(static_cast<char>(cell != 0 ? 0x80 + cell : 0));
-    }
-    return bytes;
+    for (int& cell : cells)
+        if (cell != 0) cell |= (0x80 + cell) << 8;
+    return map_bytes(width, height, cell_width, cell_height, cells);
 }
 
 int read_bytes(const std::string& bytes, const char* name)
@@ -59,7 +55,9 @@ protected:
 
 TEST_F(MapCanvas, OneInputIsWrittenBackWithAFreshId)
 {
-    ASSERT_EQ(read_bytes(map_file(2, 1, 8, 16, {1, 2}, "abcd") + "surplus", "a.map"), 0);
+    std::string other_id = map_file(2, 1, 8, 16, {1, 2});
+    other_id.replace(0, 4, "abcd");
+    ASSERT_EQ(read_bytes(other_id + "surplus", "a.map"), 0);
     EXPECT_EQ(written(), map_file(2, 1, 8, 16, {1, 2}));
 }
 

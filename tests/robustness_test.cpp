@@ -8,7 +8,6 @@
 #include <sys/stat.h>
 
 #include <filesystem>
-#include <random>
 #include <string>
 #include <vector>
 
@@ -17,13 +16,6 @@
 namespace {
 
 const int runs_per_tool = 600;
-
-using Rng = std::mt19937;
-
-int pick(Rng& rng, int low, int high)
-{
-    return std::uniform_int_distribution<int>(low, high)(rng);
-}
 
 // Flips bits, overwrites, cuts, grows or duplicates part of `bytes`.
 std::string mutate(Rng& rng, std::string bytes)
@@ -50,21 +42,11 @@ std::string mutate(Rng& rng, std::string bytes)
 // A well-formed .anm file with random counts and fields.
 std::string random_anm(Rng& rng)
 {
-    auto word = [&rng] { return static_cast<std::uint32_t>(rng()); };
-    int nsequence = pick(rng, 0, 4), nspritegp = pick(rng, 0, 3);
-    std::vector<std::uint32_t> words = {word(), static_cast<std::uint32_t>(nsequence << 16 | nspritegp)};
-    for (int i = 0; i < 2 * nsequence; ++i) words.push_back(word());
-    for (int g = 0; g < nspritegp; ++g) {
-        int nsprt = pick(rng, 1, 127);
-        words.push_back(static_cast<std::uint32_t>(nsprt));
-        for (int s = 0; s < nsprt; ++s) {
-            std::uint32_t flags = word();
-            words.insert(words.end(), {word(), flags});
-            if (flags >> 28 == 0) words.push_back(word());
-            words.insert(words.end(), {word(), word()});
-        }
-    }
-    return le_words(words);
+    std::vector<int> groups(pick(rng, 0, 3));
+    for (int& size : groups) size = pick(rng, 1, 127);
+    Animation anm = random_animation(rng, pick(rng, 0, 4), groups);
+    anm.header = static_cast<std::uint32_t>(rng());
+    return anm_bytes(anm);
 }
 
 // A cell map header and its cells, mostly small, sometimes the largest.
@@ -72,10 +54,9 @@ std::string random_map(Rng& rng)
 {
     int width = pick(rng, 0, 9) ? pick(rng, 0, 6) : 255;
     int height = pick(rng, 0, 9) ? pick(rng, 0, 6) : 255;
-    std::string bytes = {'\x23', 0, 0, 0, static_cast<char>(width), static_cast<char>(height),
-                         static_cast<char>(pick(rng, 0, 3) * 8), static_cast<char>(pick(rng, 0, 3) * 8)};
-    for (int i = 0; i < 2 * width * height; ++i) bytes.push_back(static_cast<char>(rng()));
-    return bytes;
+    std::vector<int> cells(width * height);
+    for (int& cell : cells) cell = pick(rng, 0, 0xffff);
+    return map_bytes(width, height, pick(rng, 0, 3) * 8, pick(rng, 0, 3) * 8, cells);
 }
 
 std::string random_number(Rng& rng)

@@ -55,15 +55,6 @@ bool file_exists(const std::string& path)
     return stat(path.c_str(), &info) == 0;
 }
 
-std::string le_words(const std::vector<std::uint32_t>& words)
-{
-    std::string bytes;
-    for (std::uint32_t word : words)
-        for (int shift = 0; shift < 32; shift += 8)
-            bytes.push_back(static_cast<char>((word >> shift) & 0xff));
-    return bytes;
-}
-
 // Standard streams go through files rather than pipes, so a tool that
 // writes a lot to both can never block the test.
 RunResult run_tool(const std::string& program, const std::vector<std::string>& argv,

@@ -1,11 +1,12 @@
 // Shared helpers for the tests: running a built tool as a user would, and
-// making input files.
+// files in and out (their bytes come from bytes.h).
 #ifndef TESTS_TEST_SUPPORT_H
 #define TESTS_TEST_SUPPORT_H
 
-#include <cstdint>
 #include <string>
 #include <vector>
+
+#include "bytes.h"
 
 struct RunResult {
     int status;  // exit status, or 128 + signal number when killed
@@ -29,8 +30,5 @@ std::string make_temp_dir();
 void write_file(const std::string& path, const std::string& bytes);
 std::string read_file(const std::string& path);
 bool file_exists(const std::string& path);
-
-// Little-endian 32-bit words as bytes, the .anm encoding.
-std::string le_words(const std::vector<std::uint32_t>& words);
 
 #endif
