@@ -6,14 +6,16 @@
 # written through. After each, the output holds either its old bytes or the
 # whole new map, and the directory holds no stray temporary file.
 #
-#   tests/fault_test.sh GROUP PAVRIN
+#   tests/fault_test.sh GROUP PAVRIN BYTES
+#
+# BYTES is the tests' input builder (tests/bytes_main.cpp).
 #
 # GROUP is one of size_limit, stderr_closed, strace, attributes, unprivileged,
 # system_paths. Exits 77 (skipped) where the group's tools or privileges are
 # missing.
 set -uo pipefail
 group=$1
-pavrin=$(realpath "$2") self=$(realpath "$0")
+pavrin=$(realpath "$2") bytes=$(realpath "$3") self=$(realpath "$0")
 
 skip() { echo "skipped: $*"; exit 77; }
 failures=0
@@ -26,9 +28,9 @@ mkdir "$dir"
 cd "$dir"
 
 # 255 x 255 cells: 130 KB, more than twice the size limit below.
-{ printf '\x23\x00\x00\x00\xff\xff\x08\x08'; head -c 130050 /dev/urandom; } >big.map
-printf '\x23\x00\x00\x00\x02\x01\x08\x08\x01\x00\x02\x00' >a.map
-printf '\x23\x00\x00\x00\x02\x02\x08\x08\x01\x00\x02\x00\x00\x00\x00\x00' >a_twice_cropped.map
+"$bytes" map 255 255 8 8 $(seq 65025) >big.map
+"$bytes" map 2 1 8 8 1 2 >a.map
+"$bytes" map 2 2 8 8 1 2 >a_twice_cropped.map
 printf 'old contents' >old.orig
 
 # NAME STATUS ERR COMMAND...: runs COMMAND, checks its status and standard error.
@@ -294,7 +296,7 @@ system_paths)
     # test's own, in a mount namespace of its own.
     [[ $(id -u) == 0 ]] || skip "not root, so no /dev of the test's own"
     unshare -m true 2>/dev/null || skip "no mount namespace of the test's own"
-    unshare -m bash "$self" private_dev "$pavrin"
+    unshare -m bash "$self" private_dev "$pavrin" "$bytes"
     exit
     ;;
 private_dev)
