@@ -30,9 +30,14 @@ endif()
 
 # A build of the tools alone, in Release, with the build machine's
 # compiler: no toolchain file, not even one named in the environment. It
-# runs on every build of the game and is a no-op when the tools' source is
-# unchanged; the tools' files then keep their times, so no table is made
-# again. Its output goes to log files, shown when a step fails.
+# runs again in a build of the game when a file of the tools' source or of
+# their CMake build is newer than its last run; a tool it does not relink
+# keeps its time, so no table is made again. Globbed with CONFIGURE_DEPENDS,
+# so that a new header counts too. Its output goes to log files, shown when
+# a step fails.
+file(GLOB host_sources CONFIGURE_DEPENDS
+     "${PROJECT_SOURCE_DIR}/quarnel/*" "${PROJECT_SOURCE_DIR}/pavrin/*"
+     "${PROJECT_SOURCE_DIR}/cmake/*.cmake" "${PROJECT_SOURCE_DIR}/CMakeLists.txt")
 include(ExternalProject)
 set(host_build "${PROJECT_BINARY_DIR}/host")
 set(host_args -DCMAKE_BUILD_TYPE=Release -DCMAKE_TOOLCHAIN_FILE= -DBUILD_TESTING=OFF
@@ -62,13 +67,13 @@ ExternalProject_Add(quarnel_pavrin_host
   BINARY_DIR "${host_build}"
   CMAKE_ARGS ${host_args}
   BUILD_COMMAND ${host_build_command}
-  BUILD_ALWAYS ON
   BUILD_BYPRODUCTS "${host_bin}/quarnel${host_suffix}" "${host_bin}/pavrin${host_suffix}"
   INSTALL_COMMAND ""
   EXCLUDE_FROM_ALL ON
   LOG_CONFIGURE ON
   LOG_BUILD ON
   LOG_OUTPUT_ON_FAILURE ON)
+ExternalProject_Add_StepDependencies(quarnel_pavrin_host build ${host_sources})
 
 foreach(tool quarnel pavrin)
   add_executable(quarnel-pavrin::${tool} IMPORTED GLOBAL)
