@@ -58,12 +58,14 @@ with ``ExternalProject`` in ``host/`` of the project's build folder
 tests, with the build machine's default C++ compiler and no toolchain file,
 not even one named by the ``CMAKE_TOOLCHAIN_FILE`` environment variable.
 That build is part of the game's build. It is made before the first table
-or map that needs the tools, and again on every build of the game, where it
-is a no-op unless the tools' source has changed; a tool made again makes
-its outputs again. Its configure and build steps write their output to log
-files in ``quarnel_pavrin_host-prefix/src/quarnel_pavrin_host-stamp/`` of
-the project's build folder, and a step that fails prints its log in the
-game's build output. With ``QUARNEL_PAVRIN_INSTALL`` set to ``ON`` the tools
+or map that needs the tools, and made again by a build of the game when a
+file in ``quarnel/``, ``pavrin/`` or ``cmake/`` or the project's
+``CMakeLists.txt`` has changed; a tool it relinks makes its outputs again,
+and otherwise nothing more is done. Its configure and build steps write
+their output to log files in
+``quarnel_pavrin_host-prefix/src/quarnel_pavrin_host-stamp/`` of the
+project's build folder, and a step that fails prints its log in the game's
+build output. With ``QUARNEL_PAVRIN_INSTALL`` set to ``ON`` the tools
 are also built for the target and installed with the game, package and
 all; the functions still run the build machine's.
 
