@@ -7,9 +7,14 @@
 # which put them in the export set.
 include(CMakePackageConfigHelpers)
 
-add_executable(quarnel-pavrin::quarnel ALIAS quarnel)
-add_executable(quarnel-pavrin::pavrin ALIAS pavrin)
-include(${CMAKE_CURRENT_LIST_DIR}/quarnel-pavrin-functions.cmake)
+# In a cross build that takes this project in, those names are the build
+# machine's tools already (host-tools.cmake), and the tools built here are
+# for the target, only to be installed.
+if(NOT TARGET quarnel-pavrin::quarnel)
+  add_executable(quarnel-pavrin::quarnel ALIAS quarnel)
+  add_executable(quarnel-pavrin::pavrin ALIAS pavrin)
+  include(${CMAKE_CURRENT_LIST_DIR}/quarnel-pavrin-functions.cmake)
+endif()
 
 # With QUARNEL_PAVRIN_INSTALL off (by default when the project is added
 # with add_subdirectory()) nothing is installed, and there is no package in

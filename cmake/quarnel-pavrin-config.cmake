@@ -15,13 +15,82 @@ call ``find_package(quarnel-pavrin 1.0 CONFIG REQUIRED NO_CMAKE_FIND_ROOT_PATH)`
 with the host prefix in ``CMAKE_PREFIX_PATH``. The package is relocatable,
 and a build folder of the project works as ``quarnel-pavrin_DIR`` too.
 
+Vendored or fetched
+^^^^^^^^^^^^^^^^^^^
+
+A game can instead keep the project's source in its own tree (a git
+submodule at a commit) or fetch it at configure time, pinned to a commit,
+and then use the functions below with the same lines natively and in a
+cross build::
+
+  add_subdirectory(third_party/quarnel-pavrin)
+
+or::
+
+  include(FetchContent)
+  FetchContent_Declare(quarnel-pavrin
+    GIT_REPOSITORY <url of the repository>
+    GIT_TAG <commit>
+    FIND_PACKAGE_ARGS 1.0 CONFIG)
+  FetchContent_MakeAvailable(quarnel-pavrin)
+
+With ``FIND_PACKAGE_ARGS``, ``FetchContent_MakeAvailable()`` first calls
+``find_package(quarnel-pavrin 1.0 CONFIG)`` and, when that finds an
+installed package, takes it and fetches nothing. A toolchain file that
+confines package search to the target's root hides a host prefix from it:
+name the package with ``quarnel-pavrin_DIR``, or add
+``NO_CMAKE_FIND_ROOT_PATH`` to ``FIND_PACKAGE_ARGS`` and put the host prefix
+in ``CMAKE_PREFIX_PATH``. A package the game loaded with ``find_package()``
+before taking the project in is kept.
+
+Natively, the tools are built as part of the game, and their tests,
+benchmark and packaging stay out. Nothing is installed unless the game sets
+``QUARNEL_PAVRIN_INSTALL`` to ``ON`` (it is on by default only when the
+project is the top level).
+
+In a cross build (``CMAKE_CROSSCOMPILING``) the tools must still run on the
+build machine, so the project compiles nothing with the target's compilers
+and enables no language: a toolchain with a C compiler only will do. Its
+tools come from a build of the same source for the build machine, made
+with ``ExternalProject`` in ``host/`` of the project's build folder
+(``<game build>/third_party/quarnel-pavrin/host``,
+``<game build>/_deps/quarnel-pavrin-build/host``): in Release, without
+tests, with the build machine's default C++ compiler and no toolchain file,
+not even one named by the ``CMAKE_TOOLCHAIN_FILE`` environment variable.
+That build is part of the game's build. It is made before the first table
+or map that needs the tools, and made again by a build of the game when a
+file in ``quarnel/``, ``pavrin/`` or ``cmake/`` or the project's
+``CMakeLists.txt`` has changed; a tool it relinks makes its outputs again,
+and otherwise nothing more is done. Its configure and build steps write
+their output to log files in
+``quarnel_pavrin_host-prefix/src/quarnel_pavrin_host-stamp/`` of the
+project's build folder, and a step that fails prints its log in the game's
+build output. With ``QUARNEL_PAVRIN_INSTALL`` set to ``ON`` the tools
+are also built for the target and installed with the game, package and
+all; the functions still run the build machine's.
+
+Cache variables of a cross build:
+
+``QUARNEL_PAVRIN_HOST_CXX_COMPILER``
+  The C++ compiler for the build of the tools for the build machine.
+  Empty (the default): the one CMake finds there, as ``CXX`` or ``c++``.
+``QUARNEL_PAVRIN_HOST_PREFIX``
+  The prefix of a quarnel-pavrin installed for the build machine. Its
+  package is loaded, from outside the target's root, and nothing is built.
+``quarnel-pavrin_DIR``
+  Set by the user, the same: the package in that folder
+  (``<host prefix>/share/cmake/quarnel-pavrin``, or a build folder of the
+  project) is loaded and nothing is built.
+
 Imported Targets
 ^^^^^^^^^^^^^^^^
 
 ``quarnel-pavrin::quarnel``, ``quarnel-pavrin::pavrin``
   The two programs. When the project is added with ``add_subdirectory()``
-  these are ALIAS targets of the programs it builds; in a cross build
-  those run on the target only, so there the functions below stop and ask
+  or ``FetchContent`` to a native build, these are ALIAS targets of the
+  programs it builds; in a cross build, imported programs of its build for
+  the build machine (see above). In a cross build of the project itself,
+  whose programs run on the target only, the functions below stop and ask
   for the host package.
 
 Functions
@@ -104,6 +173,11 @@ Both functions stop the configure step on an unknown keyword, and on an
 input (``HEADER``, ``FILES``, ``INPUTS``) that, at the end of the calling
 directory's configure step, neither exists nor has the ``GENERATED``
 property, which a file gets from the ``OUTPUT`` of ``add_custom_command()``.
+That message begins with the file and line of the call that named the
+input (``/game/CMakeLists.txt:12: quarnel_add_tables: ...``). CMake tells a
+function only the file it was called from, so the line is looked up there:
+the call whose text holds the input's file name, or else the file's only
+call of that function; failing both, the message names the file alone.
 #]=======================================================================]
 
 include("${CMAKE_CURRENT_LIST_DIR}/quarnel-pavrin-targets.cmake")

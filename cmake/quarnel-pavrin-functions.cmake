@@ -6,9 +6,10 @@
 # Messages are worded with no full stop inside them: CMake puts two blanks
 # after one.
 
-# The tools run at build time, so they must be programs of the build machine.
-# Added with add_subdirectory() to a cross build they are built for the
-# target instead, and running them would fail only later, at build time.
+# The tools run at build time, so they must be programs of the build machine:
+# a package's, those a cross build that takes this project in builds apart
+# for the build machine (host-tools.cmake), or those of a native build. Only
+# a cross build of this project itself has tools for the target alone.
 function(_quarnel_pavrin_require_host_tool caller tool)
   if(NOT TARGET quarnel-pavrin::${tool})
     message(FATAL_ERROR "${caller}: there is no target quarnel-pavrin::${tool}; "
@@ -16,11 +17,19 @@ function(_quarnel_pavrin_require_host_tool caller tool)
   endif()
   get_target_property(built_here quarnel-pavrin::${tool} ALIASED_TARGET)
   if(built_here AND CMAKE_CROSSCOMPILING)
-    message(FATAL_ERROR "${caller}: this is a cross build, so the ${tool} built here "
-      "with add_subdirectory() runs on the target, not on this machine; build and "
-      "install quarnel-pavrin for this machine and load that instead: "
-      "find_package(quarnel-pavrin 1.0 CONFIG REQUIRED) with "
+    message(FATAL_ERROR "${caller}: this is a cross build of quarnel-pavrin itself, so the "
+      "${tool} built here runs on the target, not on this machine; load the build "
+      "machine's tools with find_package(quarnel-pavrin 1.0 CONFIG REQUIRED) and "
       "-Dquarnel-pavrin_DIR=<host prefix>/share/cmake/quarnel-pavrin")
+  endif()
+endfunction()
+
+# Tools built apart for the build machine must be built before <target>
+# runs them.
+function(_quarnel_pavrin_wait_for_tools target)
+  get_property(host_build GLOBAL PROPERTY quarnel_pavrin_host_build)
+  if(host_build)
+    add_dependencies(${target} ${host_build})
   endif()
 endfunction()
 
@@ -40,6 +49,7 @@ endfunction()
 # An input must exist, or be made by a rule of the build, once the calling
 # directory's configure step is over and every such rule is known; a missing
 # one would otherwise only show at build time, as make's or ninja's "no rule".
+# The file that made the call is kept, to name in the message.
 function(_quarnel_pavrin_expect_inputs caller)
   get_property(scheduled DIRECTORY PROPERTY _quarnel_pavrin_files SET)
   if(NOT scheduled)
@@ -48,18 +58,64 @@ function(_quarnel_pavrin_expect_inputs caller)
   foreach(file IN LISTS ARGN)
     set_property(DIRECTORY APPEND PROPERTY _quarnel_pavrin_callers "${caller}")
     set_property(DIRECTORY APPEND PROPERTY _quarnel_pavrin_files "${file}")
+    set_property(DIRECTORY APPEND PROPERTY _quarnel_pavrin_list_files "${CMAKE_CURRENT_LIST_FILE}")
   endforeach()
 endfunction()
 
 function(_quarnel_pavrin_check_inputs)
   get_property(callers DIRECTORY PROPERTY _quarnel_pavrin_callers)
   get_property(files DIRECTORY PROPERTY _quarnel_pavrin_files)
-  foreach(caller file IN ZIP_LISTS callers files)
+  get_property(list_files DIRECTORY PROPERTY _quarnel_pavrin_list_files)
+  foreach(caller file list_file IN ZIP_LISTS callers files list_files)
     get_source_file_property(generated "${file}" GENERATED)
     if(NOT EXISTS "${file}" AND NOT generated)
-      message(SEND_ERROR "${caller}: ${file} does not exist, and no rule of this build makes it")
+      _quarnel_pavrin_call_site(${caller} "${list_file}" "${file}" site)
+      message(SEND_ERROR "${site}: ${caller}: ${file} does not exist, and no rule of this build makes it")
     endif()
   endforeach()
+endfunction()
+
+# Where in LIST_FILE the call of CALLER that named INPUT stands, as
+# "<file>:<line>". CMake tells a function which file called it but not the
+# line, so the line is looked up in the file: the call whose text holds
+# INPUT's file name, or else the file's only call of CALLER; failing both,
+# the file alone.
+function(_quarnel_pavrin_call_site caller list_file input out_var)
+  file(READ "${list_file}" text)
+  # Command names ignore case; the line break in front finds a call on line 1.
+  string(TOLOWER "\n${text}" text)
+  cmake_path(GET input FILENAME name)
+  string(TOLOWER "${name}" name)
+  set(line 0)
+  set(calls)
+  set(naming)
+  while(text MATCHES "\n[ \t]*${caller}[ \t]*\\(")
+    string(FIND "${text}" "${CMAKE_MATCH_0}" at)
+    string(LENGTH "${CMAKE_MATCH_0}" length)
+    math(EXPR at "${at} + ${length}")
+    string(SUBSTRING "${text}" 0 ${at} before)
+    string(SUBSTRING "${text}" ${at} -1 text)
+    string(REGEX MATCHALL "\n" breaks "${before}")
+    list(LENGTH breaks count)
+    math(EXPR line "${line} + ${count}")
+    list(APPEND calls ${line})
+    string(FIND "${text}" ")" end)
+    string(SUBSTRING "${text}" 0 ${end} arguments)
+    string(FIND "${arguments}" "${name}" named)
+    if(named GREATER -1)
+      list(APPEND naming ${line})
+    endif()
+  endwhile()
+  list(LENGTH naming count)
+  if(NOT count EQUAL 1)
+    set(naming ${calls})
+  endif()
+  list(LENGTH naming count)
+  set(site "${list_file}")
+  if(count EQUAL 1)
+    string(APPEND site ":${naming}")
+  endif()
+  set(${out_var} "${site}" PARENT_SCOPE)
 endfunction()
 
 # The name stem quarnel gives the tables of a file it reads as <name>: "anm_"
@@ -249,6 +305,7 @@ function(_quarnel_add_generator target outputs)
     string(APPEND generator "_${count}")
   endif()
   add_custom_target(${generator} DEPENDS ${outputs})
+  _quarnel_pavrin_wait_for_tools(${generator})
   add_dependencies(${target} ${generator})
 endfunction()
 
@@ -397,4 +454,5 @@ function(pavrin_join output)
     COMMENT "Joining maps into ${output} with pavrin"
     VERBATIM)
   add_custom_target(${arg_TARGET} ALL DEPENDS "${output}")
+  _quarnel_pavrin_wait_for_tools(${arg_TARGET})
 endfunction()

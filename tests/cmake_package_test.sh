@@ -141,8 +141,8 @@ check "tools changed: everything remade" "walk.anm.c -Run-2.anm.c Jump.anm.c joi
     "$(remade_by_build)"
 
 # Mistakes stop the configure step, and a label shared by two targets warns,
-# naming what is wrong (SRC and BUILD stand for the folders); no message
-# shows a doubled blank.
+# naming what is wrong (SRC and BUILD stand for the folders), and a missing
+# input the line of its call; no message shows a doubled blank.
 while IFS='|' read -r outcome mistake message; do
     message=${message//SRC/$src} message=${message//BUILD/$work/mistake}
     printf '%s\n' "${mistake//; /$'\n'}" >"$src/mistake.cmake"
@@ -155,8 +155,8 @@ failed|add_library(c STATIC); quarnel_add_tables(c HEADER anm.h FILES walk.anm s
 failed|add_library(c STATIC); quarnel_add_tables(c HEADER anm.h FILES Walk-1.anm Walk_1.anm)|SRC/Walk_1.anm and SRC/Walk-1.anm give the same table names (anm_Walk_1_anm_seq, anm_Walk_1_anm_ptr)
 passed|add_library(c STATIC); quarnel_add_tables(c HEADER anm.h FILES walk.anm)|quarnel_add_tables: SRC/walk.anm (target tables_c) and SRC/walk.anm (target c) give the same table names
 failed|add_library(c STATIC); quarnel_add_tables(c HEADR anm.h LOWR FILES walk.anm)|quarnel_add_tables: unknown arguments: HEADR anm.h LOWR
-failed|add_library(c STATIC); quarnel_add_tables(c HEADER anm.h FILES nowhere.anm)|quarnel_add_tables: SRC/nowhere.anm does not exist, and no rule of this build makes it
-failed|pavrin_join(a.map TARGET a INPUTS left.map nowhere.map)|pavrin_join: SRC/nowhere.map does not exist, and no rule of this build makes it
+failed|add_library(c STATIC); quarnel_add_tables(c HEADER anm.h FILES sprites/Jump.anm); add_library(d STATIC); quarnel_add_tables(d HEADER anm.h FILES nowhere.anm)|SRC/mistake.cmake:4: quarnel_add_tables: SRC/nowhere.anm does not exist, and no rule of this build makes it
+failed|pavrin_join(a.map TARGET a INPUTS left.map nowhere.map)|SRC/mistake.cmake:1: pavrin_join: SRC/nowhere.map does not exist, and no rule of this build makes it
 passed|pavrin_join(a.map TARGET a WIDTH 0377 HEIGHT 0xFF CELL 255 INPUTS ${CMAKE_BINARY_DIR}/l.map); add_custom_command(OUTPUT l.map COMMAND ${CMAKE_COMMAND} -E copy ${CMAKE_SOURCE_DIR}/left.map l.map)|-- Generating done
 failed|pavrin_join(maps/joined.map TARGET early INPUTS left.map)|pavrin_join: TARGET joined and TARGET early both make BUILD/maps/joined.map
 failed|pavrin_join(a.map TARGET a WIDTH 0400 INPUTS left.map)|pavrin_join: WIDTH 0400 lies outside 0-255
