@@ -33,6 +33,7 @@ EOF
 # or nothing when they are accepted.
 while IFS='|' read -r assignments word; do
     IFS=';' read -ra vars <<<"$assignments"
+    rm -rf out runs
     if [[ -z $word ]]; then
         check "accepted, and make -n writes nothing: $assignments" 0 \
             "$(make -n "${vars[@]}" >/dev/null 2>&1; echo $?)$(ls -d runs out 2>/dev/null)"
