@@ -57,11 +57,13 @@
 # under make -n, nothing is written.
 #
 # Quiet: one line per output (QUARNEL out/walk.anm.c, PAVRIN out/level.map,
-# GEN out/walk.anm.h for the files make writes itself); make V=1 shows the
-# commands instead and make -s shows neither. When a tool fails, a line
+# GEN out/walk.anm.h for the files make writes itself); with V=1 (on make's
+# command line, or set before the include) the tools' commands show instead
+# of their lines, and make -s shows no line. When a tool fails, a line
 # right after its own message names the input (quarnel_tables:
 # assets/npc21.anm failed) or the output (pavrin_join: out/level.map
-# failed), and the output is removed.
+# failed), and the output is removed; with -j, make -O keeps the two
+# together.
 #
 # Fast: reading a call starts no process but for a file name with a byte
 # outside printable ASCII (then one shell for the whole call's labels); each
@@ -78,8 +80,8 @@ QUARNEL ?= quarnel
 PAVRIN ?= pavrin
 
 # How make runs, from its single-letter flags, which it sets before it
-# reads a makefile: -n (and -q) write nothing, -s and V=1 print no short
-# lines, V=1 shows the commands.
+# reads a makefile: -n (and -q) write nothing, -s prints no line; V=1 shows
+# the tools' commands in place of their short lines.
 quarnel_pavrin_flags := $(firstword -$(MAKEFLAGS))
 quarnel_pavrin_dry := $(findstring n,$(quarnel_pavrin_flags))$(findstring q,$(quarnel_pavrin_flags))
 quarnel_pavrin_silent := $(findstring s,$(quarnel_pavrin_flags))
@@ -202,8 +204,8 @@ quarnel_pavrin_tables_file = $(if $(filter -,$(3)),$(error $(2): quarnel reads a
 # goes with its label as FILE/LABEL (a label has no '/').
 quarnel_pavrin_tables = $(eval $(call quarnel_pavrin_tables_setup,$(5),$(3),$(4),$(1)))$(call quarnel_pavrin_folder,$(quarnel_pavrin_dir.$(5)))$(if $(4),$(call quarnel_pavrin_folder,$(quarnel_pavrin_dir.$(5))/wrap))$(foreach pair,$(join $(2),$(addprefix /,$(call quarnel_pavrin_labels,$(3),$(notdir $(2))))),$(call quarnel_pavrin_tables_file,$(1),$(patsubst %/,%,$(dir $(pair))),$(notdir $(patsubst %/,%,$(dir $(pair)))),$(notdir $(pair)),$(5),$(subst :,_,$(quarnel_pavrin_dir.$(5)))))
 
-# pavrin reads a first argument --x as the file -x, like quarnel; it leaves
-# the output as it was when it fails. 1 OUTPUT, 2 the command, 3 .OUTPUT.cmd.
+# pavrin reads a first argument --x as the file -x, like quarnel. 1 OUTPUT,
+# 2 the command, 3 .OUTPUT.cmd, 4 the maps.
 define quarnel_pavrin_join_rule
 quarnel_pavrin_output.$(subst :,_,$(abspath $(1))) := 1
 $(1): $(4) $(call quarnel_pavrin_program,$(PAVRIN))$(call quarnel_pavrin_force,$(3),$(2)) | $(abspath $(dir $(1)))

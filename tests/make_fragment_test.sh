@@ -5,6 +5,7 @@
 #
 #   tests/make_fragment_test.sh QUARNEL PAVRIN
 set -euo pipefail
+unset MAKEFLAGS # the cases count on one job at a time, as make starts by default
 root=$(cd "$(dirname "$0")/.." && pwd)
 quarnel=$(realpath "$1") pavrin=$(realpath "$2")
 work=$(mktemp -d)
