@@ -103,11 +103,10 @@ define quarnel_pavrin_newline
 
 endef
 
-# A prerequisite that makes its target run its recipe, for a file (1) that
-# does not hold TEXT (2) and a newline yet: the file's text (1) holds TEXT
-# and lies within TEXT and a newline. $(file <) of make 4.3 drops the last
-# newline only now and then (when its buffer grew while reading).
-quarnel_pavrin_force = $(call quarnel_pavrin_force_unless,$(file <$(1)),$(2))
+# A prerequisite that makes its target run its recipe, unless a file's text
+# (1) is TEXT (2) with its newline: it holds TEXT and lies within TEXT and a
+# newline. $(file <) of make 4.3 drops the last newline only now and then
+# (when its buffer grew while reading).
 quarnel_pavrin_force_unless = $(if $(and $(findstring $(2),$(1)),$(findstring $(1),$(2)$(quarnel_pavrin_newline))),, quarnel_pavrin_force)
 
 # The texts of NAME.h and the wrapper, shared with the CMake package.
@@ -167,48 +166,48 @@ quarnel_pavrin_folder = $(if $(quarnel_pavrin_folder.$(subst :,_,$(1))),,$(eval 
 define quarnel_pavrin_tables_setup
 quarnel_pavrin_calls += $(1)
 quarnel_pavrin_dir.$(1) := $(abspath $(4))
+quarnel_pavrin_key.$(1) := $(subst :,_,$(abspath $(4)))
 quarnel_pavrin_tool.$(1) := $(call quarnel_pavrin_program,$(QUARNEL))
 quarnel_pavrin_command.$(1) := $(strip $(call quarnel_pavrin_command,$(QUARNEL)) $(2))
 quarnel_pavrin_made_by.$(1) := $(strip $(QUARNEL) $(2))
 quarnel_pavrin_header.$(1) := $(notdir $(3))
 endef
+quarnel_pavrin_quarnel_line := $(call quarnel_pavrin_say,QUARNEL)
 
-# NAME.c, and NAME.h and the wrapper with HEADER. quarnel reads the argument
-# --x as the file -x. 1 OUT_DIR, 2 FILE.anm, 3 NAME, 4 label, 5 the call's
-# number, 6 OUT_DIR's key, 7 NAME.c's absolute path.
+# One .anm file: NAME.c, and NAME.h and the wrapper with HEADER. quarnel
+# reads the argument --x as the file -x. 1 OUT_DIR, 2 FILE.anm, 3 NAME,
+# 4 label, 5 the call's number. Its parts are written out rather than
+# called: a $(call) costs more than most of what it would do.
 define quarnel_pavrin_tables_rule
-quarnel_pavrin_name.$(6)/$(3) := $(2)
-quarnel_pavrin_label.$(6)/$(4) := $(2)
-$(1)/$(3).c: $(2) $(quarnel_pavrin_tool.$(5))$(call quarnel_pavrin_force,$(1)/.$(3).c.cmd,$(quarnel_pavrin_made_by.$(5)) $(2)) | $(quarnel_pavrin_dir.$(5))
-	$(quarnel_pavrin_at)$(call quarnel_pavrin_say,QUARNEL)cd $(dir $(2)) && $(quarnel_pavrin_command.$(5)) $(if $(filter -%,$(3)),-)$(3) >$(7).tmp && mv -f $(7).tmp $(7) && printf '%s\n' '$(call quarnel_pavrin_quote,$(quarnel_pavrin_made_by.$(5)) $(2))' >$(dir $(7)).$(3).c.cmd || { rm -f $(7).tmp $(7); echo 'quarnel_tables: $(call quarnel_pavrin_quote,$(2)) failed' >&2; exit 1; }
-$(if $(quarnel_pavrin_header.$(5)),$(call quarnel_pavrin_header_rules,$(1),$(3),$(4),$(5)))
+$(if $(filter -,$(3)),$(error $(2): quarnel reads a file named - only as standard input; rename it))$(if $(quarnel_pavrin_name.$(quarnel_pavrin_key.$(5))/$(3)),$(error quarnel_tables: $(2) and $(quarnel_pavrin_name.$(quarnel_pavrin_key.$(5))/$(3)) have the same name so their tables would overwrite each other in $(1)))$(if $(quarnel_pavrin_label.$(quarnel_pavrin_key.$(5))/$(4)),$(error quarnel_tables: $(2) and $(quarnel_pavrin_label.$(quarnel_pavrin_key.$(5))/$(4)) give the same table names ($(4)_seq and $(4)_ptr) in $(1)))
+quarnel_pavrin_name.$(quarnel_pavrin_key.$(5))/$(3) := $(2)
+quarnel_pavrin_label.$(quarnel_pavrin_key.$(5))/$(4) := $(2)
+$(1)/$(3).c: $(2) $(quarnel_pavrin_tool.$(5))$(call quarnel_pavrin_force_unless,$(file <$(1)/.$(3).c.cmd),$(quarnel_pavrin_made_by.$(5)) $(2)) | $(quarnel_pavrin_dir.$(5))
+	$(quarnel_pavrin_at)$(quarnel_pavrin_quarnel_line)cd $(dir $(2)) && $(quarnel_pavrin_command.$(5)) $(if $(filter -%,$(3)),-)$(3) >$(quarnel_pavrin_dir.$(5))/$(3).c.tmp && mv -f $(quarnel_pavrin_dir.$(5))/$(3).c.tmp $(quarnel_pavrin_dir.$(5))/$(3).c && printf '%s\n' '$(subst ','\'',$(quarnel_pavrin_made_by.$(5)) $(2))' >$(quarnel_pavrin_dir.$(5))/.$(3).c.cmd || { rm -f $(quarnel_pavrin_dir.$(5))/$(3).c.tmp $(quarnel_pavrin_dir.$(5))/$(3).c; echo 'quarnel_tables: $(subst ','\'',$(2)) failed' >&2; exit 1; }
+$(if $(quarnel_pavrin_header.$(5)),$(quarnel_pavrin_header_rules))
 endef
 
-# 1 OUT_DIR, 2 NAME, 3 label, 4 the call's number.
+# Part of quarnel_pavrin_tables_rule, with its arguments.
 define quarnel_pavrin_header_rules
-$(1)/$(2).h:$(call quarnel_pavrin_force,$(1)/$(2).h,$(call quarnel_pavrin_fill,$(quarnel_pavrin_header_text),$(2),$(3),$(quarnel_pavrin_header.$(4)))) | $(quarnel_pavrin_dir.$(4))
-	$$(call quarnel_pavrin_write,$$@,$$(quarnel_pavrin_header_text),$(3),$(4))
-$(1)/wrap/$(2).c: $(1)/$(2).h $(1)/$(2).c $(quarnel_pavrin_template) | $(quarnel_pavrin_dir.$(4))/wrap
-	$$(call quarnel_pavrin_write,$$@,$$(quarnel_pavrin_wrapper_text),$(3),$(4))
+$(1)/$(3).h:$(call quarnel_pavrin_force_unless,$(file <$(1)/$(3).h),$(subst @HEADER@,$(quarnel_pavrin_header.$(5)),$(subst @LABEL@,$(4),$(subst @NAME@,$(3),$(quarnel_pavrin_header_text))))) | $(quarnel_pavrin_dir.$(5))
+	$$(call quarnel_pavrin_write,$$@,$$(quarnel_pavrin_header_text),$(4),$(5))
+$(1)/wrap/$(3).c: $(1)/$(3).h $(1)/$(3).c $(quarnel_pavrin_template) | $(quarnel_pavrin_dir.$(5))/wrap
+	$$(call quarnel_pavrin_write,$$@,$$(quarnel_pavrin_wrapper_text),$(4),$(5))
 endef
 
 # Writes FILE (1), NAME.h or the wrapper, from the template's TEXT (2) for
 # the label (3) and the HEADER of the call (4).
 quarnel_pavrin_write = $(if $(quarnel_pavrin_silent),,$(info GEN $(1)))$(if $(quarnel_pavrin_dry),,$(file >$(1),$(call quarnel_pavrin_fill,$(2),$(notdir $(basename $(1))),$(3),$(quarnel_pavrin_header.$(4)))))
 
-# One .anm file: 1 OUT_DIR, 2 FILE.anm, 3 NAME, 4 label, 5 the call's
-# number, 6 OUT_DIR's key.
-quarnel_pavrin_tables_file = $(if $(filter -,$(3)),$(error $(2): quarnel reads a file named - only as standard input; rename it))$(if $(quarnel_pavrin_name.$(6)/$(3)),$(error quarnel_tables: $(2) and $(quarnel_pavrin_name.$(6)/$(3)) have the same name so their tables would overwrite each other in $(1)))$(if $(quarnel_pavrin_label.$(6)/$(4)),$(error quarnel_tables: $(2) and $(quarnel_pavrin_label.$(6)/$(4)) give the same table names ($(4)_seq and $(4)_ptr) in $(1)))$(eval $(call quarnel_pavrin_tables_rule,$(1),$(2),$(3),$(4),$(5),$(6),$(quarnel_pavrin_dir.$(5))/$(3).c))
-
 # 1 OUT_DIR, 2 FILES, 3 OPTIONS, 4 HEADER, 5 the call's number. Each file
 # goes with its label as FILE/LABEL (a label has no '/').
-quarnel_pavrin_tables = $(eval $(call quarnel_pavrin_tables_setup,$(5),$(3),$(4),$(1)))$(call quarnel_pavrin_folder,$(quarnel_pavrin_dir.$(5)))$(if $(4),$(call quarnel_pavrin_folder,$(quarnel_pavrin_dir.$(5))/wrap))$(foreach pair,$(join $(2),$(addprefix /,$(call quarnel_pavrin_labels,$(3),$(notdir $(2))))),$(call quarnel_pavrin_tables_file,$(1),$(patsubst %/,%,$(dir $(pair))),$(notdir $(patsubst %/,%,$(dir $(pair)))),$(notdir $(pair)),$(5),$(subst :,_,$(quarnel_pavrin_dir.$(5)))))
+quarnel_pavrin_tables = $(eval $(call quarnel_pavrin_tables_setup,$(5),$(3),$(4),$(1)))$(call quarnel_pavrin_folder,$(quarnel_pavrin_dir.$(5)))$(if $(4),$(call quarnel_pavrin_folder,$(quarnel_pavrin_dir.$(5))/wrap))$(foreach pair,$(join $(2),$(addprefix /,$(call quarnel_pavrin_labels,$(3),$(notdir $(2))))),$(eval $(call quarnel_pavrin_tables_rule,$(1),$(patsubst %/,%,$(dir $(pair))),$(notdir $(patsubst %/,%,$(dir $(pair)))),$(notdir $(pair)),$(5))))
 
 # pavrin reads a first argument --x as the file -x, like quarnel. 1 OUTPUT,
 # 2 the command, 3 .OUTPUT.cmd, 4 the maps.
 define quarnel_pavrin_join_rule
 quarnel_pavrin_output.$(subst :,_,$(abspath $(1))) := 1
-$(1): $(4) $(call quarnel_pavrin_program,$(PAVRIN))$(call quarnel_pavrin_force,$(3),$(2)) | $(abspath $(dir $(1)))
+$(1): $(4) $(call quarnel_pavrin_program,$(PAVRIN))$(call quarnel_pavrin_force_unless,$(file <$(3)),$(2)) | $(abspath $(dir $(1)))
 	$(quarnel_pavrin_at)$(call quarnel_pavrin_say,PAVRIN)$(2) && printf '%s\n' '$(call quarnel_pavrin_quote,$(2))' >$(3) || { rm -f $(1); echo 'pavrin_join: $(call quarnel_pavrin_quote,$(1)) failed' >&2; exit 1; }
 endef
 
