@@ -12,7 +12,8 @@
 #      of the tables (the target quarnel_add_tables() adds; the wrappers are
 #      not compiled).
 # Each figure is the median of ROUNDS runs (default 5); both build tools
-# run one job at a time (JOBS, default 1).
+# run one job at a time (JOBS, default 1). Every run's time follows the
+# medians.
 #
 #   bench/integration.sh [COUNT [BUILD_DIR]]      (default: 1000 build)
 #
@@ -84,10 +85,14 @@ for file in walk0001.anm.c walk0001.anm.h wrap/walk0001.anm.c; do
     cmp "$work/hand-file" "$work/out/$file"
 done
 
+# Each round starts with the other makefile, from an empty folder whose
+# removal is on disk.
 declare -A times
 for ((round = 0; round < rounds; round++)); do
-    for makefile in hand fragment; do
-        rm -rf "$work/out"
+    order="hand fragment"
+    ((round % 2 == 0)) || order="fragment hand"
+    for makefile in $order; do
+        rm -rf "$work/out" && sync
         times[$makefile.first]+=" $(seconds make -C "$work" -j"$jobs" -f $makefile.mk)"
         times[$makefile.noop]+=" $(seconds make -C "$work" -j"$jobs" -f $makefile.mk)"
     done
@@ -114,3 +119,5 @@ printf '%-28s %8s %8s %8s\n' "  against hand-written" - "$(ratio "$median_fragme
     "$(ratio "$median_fragment_noop" "$median_hand_noop")x"
 [[ -z ${times[cmake.first]:-} ]] ||
     printf '%-28s %8s %8s %8s\n' "CMake package, Ninja" "$median_cmake_configure" "$median_cmake_first" "$median_cmake_noop"
+echo "every run, in seconds:"
+for key in "${!times[@]}"; do printf '  %s:%s\n' "$key" "${times[$key]}"; done | sort
