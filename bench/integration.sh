@@ -93,8 +93,8 @@ for ((round = 0; round < rounds; round++)); do
     ((round % 2 == 0)) || order="fragment hand"
     for makefile in $order; do
         rm -rf "$work/out" && sync
-        times[$makefile.first]+=" $(seconds make -C "$work" -j"$jobs" -f $makefile.mk)"
-        times[$makefile.noop]+=" $(seconds make -C "$work" -j"$jobs" -f $makefile.mk)"
+        times[$makefile.first]+=" $(seconds make -C "$work" -j"$jobs" -f "$makefile.mk")"
+        times[$makefile.noop]+=" $(seconds make -C "$work" -j"$jobs" -f "$makefile.mk")"
     done
 done
 if command -v ninja >/dev/null; then

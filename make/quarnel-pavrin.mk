@@ -85,8 +85,8 @@ PAVRIN ?= pavrin
 quarnel_pavrin_flags := $(firstword -$(MAKEFLAGS))
 quarnel_pavrin_dry := $(findstring n,$(quarnel_pavrin_flags))$(findstring q,$(quarnel_pavrin_flags))
 quarnel_pavrin_silent := $(findstring s,$(quarnel_pavrin_flags))
-quarnel_pavrin_at := $(if $(filter 1,$(V)),,@)
-quarnel_pavrin_say = $(if $(quarnel_pavrin_silent)$(filter 1,$(V)),,$$(info $(1) $$@))
+quarnel_pavrin_at := $(if $(filter 1,$(value V)),,@)
+quarnel_pavrin_say = $(if $(quarnel_pavrin_silent)$(filter 1,$(value V)),,$$(info $(1) $$@))
 
 # The file that runs for a command: its first word when that has a '/', else
 # that word's first match on PATH; nothing when there is none.
