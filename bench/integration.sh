@@ -18,7 +18,7 @@
 #   bench/integration.sh [COUNT [BUILD_DIR]]      (default: 1000 build)
 #
 # BUILD_DIR is configured as a Release build and its quarnel built; the
-# CMake project loads the package from there. Needs bash, GNU make 4.0 or
+# CMake project loads the package from there. Needs bash, GNU make 4.2 or
 # later and CMake 3.25, and for the CMake figures Ninja (Debian: make cmake
 # ninja-build); not run by CI.
 set -euo pipefail

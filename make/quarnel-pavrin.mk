@@ -1,4 +1,4 @@
-# quarnel-pavrin.mk: GNU make (4.0 or later) rules that run quarnel and pavrin.
+# quarnel-pavrin.mk: GNU make (4.2 or later) rules that run quarnel and pavrin.
 #
 #   include /usr/share/quarnel-pavrin/quarnel-pavrin.mk
 #   $(call quarnel_tables,OUT_DIR,FILE.anm ...[,OPTIONS[,HEADER]])
