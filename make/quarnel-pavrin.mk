@@ -1,4 +1,4 @@
-# quarnel-pavrin.mk: GNU make (4.0 or later) rules that run quarnel and pavrin.
+# quarnel-pavrin.mk: GNU make (4.2 or later) rules that run quarnel and pavrin.
 #
 #   include /usr/share/quarnel-pavrin/quarnel-pavrin.mk
 #   $(call quarnel_tables,OUT_DIR,FILE.anm ...[,OPTIONS[,HEADER]])
@@ -6,11 +6,14 @@
 #
 # quarnel_tables adds, for each .anm file, a rule that makes OUT_DIR/NAME.c,
 # NAME being the file's name (walk.anm gives walk.anm.c, with tables named
-# anm_walk_anm_...). OPTIONS may hold -l (lower-case names) and -r (sprites
-# last-first). quarnel runs in the file's folder on its bare name, so the
-# text holds no build path; it writes a temporary file that is renamed only
-# when quarnel succeeded, so a failed run leaves no NAME.c behind. These are
-# the bytes that quarnel_add_tables() makes in CMake.
+# anm_walk_anm_...). quarnel runs in the file's folder on its bare name, so
+# the text holds no build path; it writes a temporary file that is renamed
+# only when quarnel succeeded, so a failed run leaves no NAME.c behind (an
+# older one goes too). These are the bytes that quarnel_add_tables() makes
+# in CMake. OPTIONS may hold, each a word of its own:
+#   -l  lower-case table names      -r  sprites last-first
+#   -d  raw sprite words as comments
+#   -s  static tables, only without HEADER (NAME.h declares them extern)
 #
 # With HEADER, the path of the header that defines SEQ, SPT, seq(), spt()
 # and NULL, it also adds rules for the two files quarnel_add_tables() writes
@@ -28,21 +31,62 @@
 # Without HEADER, NAME.c includes no header: compile it through a file that
 # includes the header, then NAME.c.
 #
-# pavrin_join adds a rule that makes OUTPUT from the maps, with pavrin
-# OPTIONS such as -x (side by side), -wN, -hN, -cN. pavrin itself leaves no
-# output behind when it fails.
+# pavrin_join adds a rule that makes OUTPUT from the maps, with OPTIONS
+# taken from pavrin's, each a word of its own:
+#   -x  side by side                -y  one below the other (the default)
+#   -v  progress on standard error
+#   -wN, -hN  the width, height in cells; -cN  the cell size in pixels
+# N is a number of 0-255 as pavrin reads it: decimal, 0x hexadecimal or 0
+# octal (0377 is 255; 08 and 1e2 are not numbers), written in the same word.
 #
-# Mistakes stop make before any rule runs: within one OUT_DIR, over every
-# call that names it, two files with the same name, or whose tables get the
-# same label; two pavrin_join calls for one OUTPUT.
+# Mistakes stop make while it reads the call, before any rule runs, naming
+# the call and what is wrong: an option not listed above (-lr, --lower,
+# "-w 40", -wabc, -w300); a file named -, which quarnel reads as standard
+# input; within one OUT_DIR, over every call that names it, two files with
+# the same name, or whose tables get the same label; two pavrin_join calls
+# for one OUTPUT.
+#
+# Current: each output is remade when its input, its tool or its call's
+# options change (for NAME.c: the file, QUARNEL and OPTIONS; for OUTPUT: the
+# maps, PAVRIN and OPTIONS), and NAME.h when the text it would get changes
+# (HEADER's file name, or -l through the table names); not otherwise.
+# Other calls, even into the same OUT_DIR, are not touched. Each NAME.c and
+# OUTPUT has a file beside it, OUT_DIR/.NAME.c.cmd and .OUTPUT.cmd, that
+# holds what made it (tool, options and input, as given), written after it
+# was made and read when the makefile is; while the makefile is read, and
+# under make -n, nothing is written.
+#
+# Quiet: one line per output (QUARNEL out/walk.anm.c, PAVRIN out/level.map,
+# GEN out/walk.anm.h for the files make writes itself); with V=1 (on make's
+# command line, or set before the include) the tools' commands show instead
+# of their lines, and make -s shows no line. When a tool fails, a line
+# right after its own message names the input (quarnel_tables:
+# assets/npc21.anm failed) or the output (pavrin_join: out/level.map
+# failed), and the output is removed; with -j, make -O keeps the two
+# together.
+#
+# Fast: reading a call starts no process but for a file name with a byte
+# outside printable ASCII (then one shell for the whole call's labels); each
+# input's recipe starts one shell, quarnel and one mv; make writes NAME.h
+# and the wrapper itself, and makes each folder once.
 #
 # Set QUARNEL and PAVRIN before the calls: each rule also depends on the
 # program, when it is a file or found on PATH, so a new tool remakes the
-# output. The calls add these rules only: the including makefile's default
-# goal and special targets stay as they were.
+# output. The calls add these rules only (and one for each folder they
+# write into): the including makefile's default goal and special targets
+# stay as they were.
 
 QUARNEL ?= quarnel
 PAVRIN ?= pavrin
+
+# How make runs, from its single-letter flags, which it sets before it
+# reads a makefile: -n (and -q) write nothing, -s prints no line; V=1 shows
+# the tools' commands in place of their short lines.
+quarnel_pavrin_flags := $(firstword -$(MAKEFLAGS))
+quarnel_pavrin_dry := $(findstring n,$(quarnel_pavrin_flags))$(findstring q,$(quarnel_pavrin_flags))
+quarnel_pavrin_silent := $(findstring s,$(quarnel_pavrin_flags))
+quarnel_pavrin_at := $(if $(filter 1,$(value V)),,@)
+quarnel_pavrin_say = $(if $(quarnel_pavrin_silent)$(filter 1,$(value V)),,$$(info $(1) $$@))
 
 # The file that runs for a command: its first word when that has a '/', else
 # that word's first match on PATH; nothing when there is none.
@@ -51,52 +95,121 @@ quarnel_pavrin_program = $(firstword $(if $(findstring /,$(firstword $(1))),$(wi
 # A command that still works after a cd: words with a '/' made absolute.
 quarnel_pavrin_command = $(foreach word,$(1),$(if $(findstring /,$(word)),$(abspath $(word)),$(word)))
 
+# Text (1) inside single quotes of the shell.
+quarnel_pavrin_quote = $(subst ','\'',$(1))
+
+define quarnel_pavrin_newline
+
+
+endef
+
+# A prerequisite that makes its target run its recipe, unless a file's text
+# (1) is TEXT (2) with its newline: it holds TEXT and lies within TEXT and a
+# newline. $(file <) of make 4.3 drops the last newline only now and then
+# (when its buffer grew while reading).
+quarnel_pavrin_force_unless = $(if $(and $(findstring $(2),$(1)),$(findstring $(1),$(2)$(quarnel_pavrin_newline))),, quarnel_pavrin_force)
+
 # The texts of NAME.h and the wrapper, shared with the CMake package.
 quarnel_pavrin_template := $(dir $(lastword $(MAKEFILE_LIST)))quarnel-pavrin-template.mk
 include $(quarnel_pavrin_template)
 
-# Stops make when KEY (2) of SPACE (1) is already taken, naming the file that
-# took it and FILE (3) with PROBLEM (4); else FILE takes it.
-quarnel_pavrin_claim = $(if $(quarnel_pavrin_$(1).$(2)),$(error quarnel_tables: $(3) and $(quarnel_pavrin_$(1).$(2)) $(4)),$(eval quarnel_pavrin_$(1).$(2) := $(3)))
-
-# The label quarnel names a file's tables after: "anm_" and NAME (2), with -l
-# among OPTIONS (1) lower-cased, then every byte outside [0-9A-Za-z_] made _.
-quarnel_pavrin_label = $(shell printf '%s' 'anm_$(subst ','\'',$(2))' | $(if $(filter -l%,$(1)),LC_ALL=C tr A-Z a-z |) LC_ALL=C tr -c 0-9A-Za-z_ _)
-
 # The template's text (1) for NAME (2), LABEL (3) and HEADER (4).
 quarnel_pavrin_fill = $(subst @HEADER@,$(4),$(subst @LABEL@,$(3),$(subst @NAME@,$(2),$(1))))
 
-# quarnel reads the argument --x as the file -x, and -- as standard input.
-# 1 OUT_DIR, 2 FILE.anm, 3 OPTIONS.
+# Each of CHARACTERS (1) in TEXT (3) made REPLACEMENT (2).
+quarnel_pavrin_replace = $(if $(1),$(call quarnel_pavrin_replace,$(wordlist 2,$(words $(1)),$(1)),$(2),$(subst $(firstword $(1)),$(2),$(3))),$(3))
+quarnel_pavrin_lower = $(subst A,a,$(subst B,b,$(subst C,c,$(subst D,d,$(subst E,e,$(subst F,f,$(subst G,g,$(subst H,h,$(subst I,i,$(subst J,j,$(subst K,k,$(subst L,l,$(subst M,m,$(subst N,n,$(subst O,o,$(subst P,p,$(subst Q,q,$(subst R,r,$(subst S,s,$(subst T,t,$(subst U,u,$(subst V,v,$(subst W,w,$(subst X,x,$(subst Y,y,$(subst Z,z,$(1)))))))))))))))))))))))))))
+quarnel_pavrin_punctuation := ! " \# $$ % & ' ( ) * + , - . : ; < = > ? @ [ \ ] ^ ` { | } ~
+quarnel_pavrin_alphanumerics := 0 1 2 3 4 5 6 7 8 9 a b c d e f g h i j k l m n o p q r s t u v w x y z \
+    A B C D E F G H I J K L M N O P Q R S T U V W X Y Z
+
+# The labels quarnel names the tables of NAMES (2) after, a word each: "anm_"
+# and the name, with -l among OPTIONS (1) lower-cased, then every byte outside
+# [0-9A-Za-z_] made _. Names of printable ASCII only are done by make; with
+# any other byte, one shell does all the names of the call.
+quarnel_pavrin_labels = $(call quarnel_pavrin_labels_of,$(1),$(2),$(call quarnel_pavrin_replace,$(quarnel_pavrin_punctuation),_,$(addprefix anm_,$(if $(filter -l,$(1)),$(call quarnel_pavrin_lower,$(2)),$(2)))))
+quarnel_pavrin_labels_of = $(if $(strip $(subst _,,$(call quarnel_pavrin_replace,$(quarnel_pavrin_alphanumerics),_,$(3)))),$(shell printf 'anm_%s\n' $(foreach name,$(2),'$(call quarnel_pavrin_quote,$(name))') | $(if $(filter -l,$(1)),LC_ALL=C tr A-Z a-z |) LC_ALL=C tr -c '0-9A-Za-z_\n' _),$(3))
+
+# Every number of 0-255 written with DIGITS (1), in order from 0.
+quarnel_pavrin_bytes = $(wordlist 1,256,$(1) $(foreach a,$(wordlist 2,16,$(1)),$(addprefix $(a),$(1))) $(foreach a,$(wordlist 2,16,$(1)),$(foreach b,$(1),$(addprefix $(a)$(b),$(1)))))
+quarnel_pavrin_decimal := $(call quarnel_pavrin_bytes,0 1 2 3 4 5 6 7 8 9)
+quarnel_pavrin_octal := $(call quarnel_pavrin_bytes,0 1 2 3 4 5 6 7)
+quarnel_pavrin_hexadecimal := $(call quarnel_pavrin_bytes,0 1 2 3 4 5 6 7 8 9 a b c d e f)
+quarnel_pavrin_unzero = $(if $(filter 0%,$(1)),$(call quarnel_pavrin_unzero,$(patsubst 0%,%,$(1))),$(1))
+quarnel_pavrin_digits_in = $(filter $(2),$(or $(call quarnel_pavrin_unzero,$(1)),0))
+
+# Not empty when N (1) is all a number that pavrin reads, as strtol() does
+# with base 0, as 0-255; as cmake/quarnel-pavrin-functions.cmake reads it.
+quarnel_pavrin_byte = $(if $(filter 0x% 0X%,$(1)),$(if $(filter-out 0x 0X,$(1)),$(call quarnel_pavrin_digits_in,$(call quarnel_pavrin_lower,$(patsubst 0x%,%,$(patsubst 0X%,0x%,$(1)))),$(quarnel_pavrin_hexadecimal))),$(if $(filter 0%,$(1)),$(call quarnel_pavrin_digits_in,$(1),$(quarnel_pavrin_octal)),$(filter $(quarnel_pavrin_decimal),$(1))))
+
+# The options of a call, before it adds a rule: OPTIONS (1), HEADER (2).
+quarnel_pavrin_check_tables = $(foreach word,$(1),$(if $(filter-out -l -r -d $(if $(2),,-s),$(word)),$(error quarnel_tables: $(word) in OPTIONS: $(if $(filter -s,$(word)),NAME.h of HEADER declares the tables extern$(quarnel_pavrin_comma) which static tables would contradict; drop -s or HEADER,OPTIONS may hold -l$(quarnel_pavrin_comma) -r$(quarnel_pavrin_comma) -d and (without HEADER) -s$(quarnel_pavrin_comma) each a word of its own))))
+quarnel_pavrin_check_join = $(foreach word,$(1),$(if $(or $(filter -x -y -v,$(word)),$(call quarnel_pavrin_byte,$(foreach flag,-w -h -c,$(patsubst $(flag)%,%,$(filter $(flag)%,$(word)))))),,$(error pavrin_join: $(word) in OPTIONS: OPTIONS may hold -x$(quarnel_pavrin_comma) -y$(quarnel_pavrin_comma) -v and -wN$(quarnel_pavrin_comma) -hN$(quarnel_pavrin_comma) -cN$(quarnel_pavrin_comma) each a word of its own$(quarnel_pavrin_comma) N a number of 0-255 (decimal$(quarnel_pavrin_comma) 0x hexadecimal or 0 octal))))
+quarnel_pavrin_comma := ,
+
+# Rules are added as make reads the calls; one made before the including
+# makefile's first would become its default goal, so the goal is put back.
+quarnel_pavrin_goal := $(.DEFAULT_GOAL)
+quarnel_pavrin_force:
+.DEFAULT_GOAL := $(quarnel_pavrin_goal)
+
+# A folder (1), made once, before the files that go into it.
+define quarnel_pavrin_folder_rule
+quarnel_pavrin_folder.$(subst :,_,$(1)) := 1
+$(1):
+	$(quarnel_pavrin_at)mkdir -p $$@
+endef
+quarnel_pavrin_folder = $(if $(quarnel_pavrin_folder.$(subst :,_,$(1))),,$(eval $(call quarnel_pavrin_folder_rule,$(1))))
+
+# What a call's files share: 1 the call's number, 2 OPTIONS, 3 HEADER,
+# 4 OUT_DIR.
+define quarnel_pavrin_tables_setup
+quarnel_pavrin_calls += $(1)
+quarnel_pavrin_dir.$(1) := $(abspath $(4))
+quarnel_pavrin_key.$(1) := $(subst :,_,$(abspath $(4)))
+quarnel_pavrin_tool.$(1) := $(call quarnel_pavrin_program,$(QUARNEL))
+quarnel_pavrin_command.$(1) := $(strip $(call quarnel_pavrin_command,$(QUARNEL)) $(2))
+quarnel_pavrin_made_by.$(1) := $(strip $(QUARNEL) $(2))
+quarnel_pavrin_header.$(1) := $(notdir $(3))
+endef
+quarnel_pavrin_quarnel_line := $(call quarnel_pavrin_say,QUARNEL)
+
+# One .anm file: NAME.c, and NAME.h and the wrapper with HEADER. quarnel
+# reads the argument --x as the file -x. 1 OUT_DIR, 2 FILE.anm, 3 NAME,
+# 4 label, 5 the call's number. Its parts are written out rather than
+# called: a $(call) costs more than most of what it would do.
 define quarnel_pavrin_tables_rule
-$(if $(filter -,$(notdir $(2))),$(error $(2): quarnel reads a file named - only as standard input; rename it))
-$(1)/$(notdir $(2)).c: $(2) $(call quarnel_pavrin_program,$(QUARNEL))
-	@mkdir -p $$(@D)
-	cd $$(<D) && $(call quarnel_pavrin_command,$(QUARNEL)) $(3) $$(if $$(filter -%,$$(<F)),-)$$(<F) >$$(abspath $$@).tmp || { rm -f $$(abspath $$@).tmp $$(abspath $$@); exit 1; }
-	mv -f $$(abspath $$@).tmp $$(abspath $$@)
+$(if $(filter -,$(3)),$(error $(2): quarnel reads a file named - only as standard input; rename it))$(if $(quarnel_pavrin_name.$(quarnel_pavrin_key.$(5))/$(3)),$(error quarnel_tables: $(2) and $(quarnel_pavrin_name.$(quarnel_pavrin_key.$(5))/$(3)) have the same name so their tables would overwrite each other in $(1)))$(if $(quarnel_pavrin_label.$(quarnel_pavrin_key.$(5))/$(4)),$(error quarnel_tables: $(2) and $(quarnel_pavrin_label.$(quarnel_pavrin_key.$(5))/$(4)) give the same table names ($(4)_seq and $(4)_ptr) in $(1)))
+quarnel_pavrin_name.$(quarnel_pavrin_key.$(5))/$(3) := $(2)
+quarnel_pavrin_label.$(quarnel_pavrin_key.$(5))/$(4) := $(2)
+$(1)/$(3).c: $(2) $(quarnel_pavrin_tool.$(5))$(call quarnel_pavrin_force_unless,$(file <$(1)/.$(3).c.cmd),$(quarnel_pavrin_made_by.$(5)) $(2)) | $(quarnel_pavrin_dir.$(5))
+	$(quarnel_pavrin_at)$(quarnel_pavrin_quarnel_line)cd $(dir $(2)) && $(quarnel_pavrin_command.$(5)) $(if $(filter -%,$(3)),-)$(3) >$(quarnel_pavrin_dir.$(5))/$(3).c.tmp && mv -f $(quarnel_pavrin_dir.$(5))/$(3).c.tmp $(quarnel_pavrin_dir.$(5))/$(3).c && printf '%s\n' '$(subst ','\'',$(quarnel_pavrin_made_by.$(5)) $(2))' >$(quarnel_pavrin_dir.$(5))/.$(3).c.cmd || { rm -f $(quarnel_pavrin_dir.$(5))/$(3).c.tmp $(quarnel_pavrin_dir.$(5))/$(3).c; echo 'quarnel_tables: $(subst ','\'',$(2)) failed' >&2; exit 1; }
+$(if $(quarnel_pavrin_header.$(5)),$(quarnel_pavrin_header_rules))
 endef
 
-# NAME.h and the wrapper; the recipe is expanded whole before it runs, so
-# the folder is made by $(shell) before $(file) writes into it.
-# 1 OUT_DIR, 2 NAME, 3 label, 4 HEADER's file name.
+# Part of quarnel_pavrin_tables_rule, with its arguments.
 define quarnel_pavrin_header_rules
-$(1)/$(2).h: $(quarnel_pavrin_template)
-	$$(shell mkdir -p $$(@D))$$(file >$$@,$$(call quarnel_pavrin_fill,$$(quarnel_pavrin_header_text),$(2),$(3),$(4)))
-$(1)/wrap/$(2).c: $(1)/$(2).h $(1)/$(2).c
-	$$(shell mkdir -p $$(@D))$$(file >$$@,$$(call quarnel_pavrin_fill,$$(quarnel_pavrin_wrapper_text),$(2),$(3),$(4)))
+$(1)/$(3).h:$(call quarnel_pavrin_force_unless,$(file <$(1)/$(3).h),$(subst @HEADER@,$(quarnel_pavrin_header.$(5)),$(subst @LABEL@,$(4),$(subst @NAME@,$(3),$(quarnel_pavrin_header_text))))) | $(quarnel_pavrin_dir.$(5))
+	$$(call quarnel_pavrin_write,$$@,$$(quarnel_pavrin_header_text),$(4),$(5))
+$(1)/wrap/$(3).c: $(1)/$(3).h $(1)/$(3).c $(quarnel_pavrin_template) | $(quarnel_pavrin_dir.$(5))/wrap
+	$$(call quarnel_pavrin_write,$$@,$$(quarnel_pavrin_wrapper_text),$(4),$(5))
 endef
 
-# One .anm file: 1 OUT_DIR, 2 FILE.anm, 3 OPTIONS, 4 HEADER, 5 NAME, 6 label.
-quarnel_pavrin_tables_file = $(call quarnel_pavrin_claim,name,$(subst :,_,$(abspath $(1)))/$(5),$(2),have the same name so their tables would overwrite each other in $(1))$(call quarnel_pavrin_claim,label,$(subst :,_,$(abspath $(1)))/$(6),$(2),give the same table names ($(6)_seq and $(6)_ptr) in $(1))$(eval $(call quarnel_pavrin_tables_rule,$(1),$(2),$(3)))$(if $(4),$(eval $(call quarnel_pavrin_header_rules,$(1),$(5),$(6),$(notdir $(4)))))
+# Writes FILE (1), NAME.h or the wrapper, from the template's TEXT (2) for
+# the label (3) and the HEADER of the call (4).
+quarnel_pavrin_write = $(if $(quarnel_pavrin_silent),,$(info GEN $(1)))$(if $(quarnel_pavrin_dry),,$(file >$(1),$(call quarnel_pavrin_fill,$(2),$(notdir $(basename $(1))),$(3),$(quarnel_pavrin_header.$(4)))))
 
-# pavrin reads a first argument --x as the file -x, like quarnel.
+# 1 OUT_DIR, 2 FILES, 3 OPTIONS, 4 HEADER, 5 the call's number. Each file
+# goes with its label as FILE/LABEL (a label has no '/').
+quarnel_pavrin_tables = $(eval $(call quarnel_pavrin_tables_setup,$(5),$(3),$(4),$(1)))$(call quarnel_pavrin_folder,$(quarnel_pavrin_dir.$(5)))$(if $(4),$(call quarnel_pavrin_folder,$(quarnel_pavrin_dir.$(5))/wrap))$(foreach pair,$(join $(2),$(addprefix /,$(call quarnel_pavrin_labels,$(3),$(notdir $(2))))),$(eval $(call quarnel_pavrin_tables_rule,$(1),$(patsubst %/,%,$(dir $(pair))),$(notdir $(patsubst %/,%,$(dir $(pair)))),$(notdir $(pair)),$(5))))
+
+# pavrin reads a first argument --x as the file -x, like quarnel. 1 OUTPUT,
+# 2 the command, 3 .OUTPUT.cmd, 4 the maps.
 define quarnel_pavrin_join_rule
-$(1): $(2) $(call quarnel_pavrin_program,$(PAVRIN))
-	@mkdir -p $$(@D)
-	$(PAVRIN) $(3) -o$$@ $(if $(filter -%,$(firstword $(2))),-)$(strip $(2))
+quarnel_pavrin_output.$(subst :,_,$(abspath $(1))) := 1
+$(1): $(4) $(call quarnel_pavrin_program,$(PAVRIN))$(call quarnel_pavrin_force_unless,$(file <$(3)),$(2)) | $(abspath $(dir $(1)))
+	$(quarnel_pavrin_at)$(call quarnel_pavrin_say,PAVRIN)$(2) && printf '%s\n' '$(call quarnel_pavrin_quote,$(2))' >$(3) || { rm -f $(1); echo 'pavrin_join: $(call quarnel_pavrin_quote,$(1)) failed' >&2; exit 1; }
 endef
 
-# A rule added before the including makefile's first one would become its
-# default goal; the goal is put back as it was.
-quarnel_tables = $(eval quarnel_pavrin_goal := $(.DEFAULT_GOAL))$(foreach file,$(2),$(call quarnel_pavrin_tables_file,$(1),$(file),$(3),$(4),$(notdir $(file)),$(call quarnel_pavrin_label,$(3),$(notdir $(file)))))$(eval .DEFAULT_GOAL := $(quarnel_pavrin_goal))
-pavrin_join = $(eval quarnel_pavrin_goal := $(.DEFAULT_GOAL))$(if $(quarnel_pavrin_output.$(subst :,_,$(abspath $(1)))),$(error pavrin_join: $(1) is joined twice; give one of the calls another OUTPUT),$(eval quarnel_pavrin_output.$(subst :,_,$(abspath $(1))) := 1))$(eval $(call quarnel_pavrin_join_rule,$(1),$(2),$(3)))$(eval .DEFAULT_GOAL := $(quarnel_pavrin_goal))
+quarnel_tables = $(eval quarnel_pavrin_goal := $(.DEFAULT_GOAL))$(call quarnel_pavrin_check_tables,$(3),$(4))$(call quarnel_pavrin_tables,$(1),$(2),$(strip $(3)),$(4),$(words x $(quarnel_pavrin_calls)))$(eval .DEFAULT_GOAL := $(quarnel_pavrin_goal))
+pavrin_join = $(eval quarnel_pavrin_goal := $(.DEFAULT_GOAL))$(call quarnel_pavrin_check_join,$(3))$(if $(quarnel_pavrin_output.$(subst :,_,$(abspath $(1)))),$(error pavrin_join: $(1) is joined twice; give one of the calls another OUTPUT))$(call quarnel_pavrin_folder,$(abspath $(dir $(1))))$(eval $(call quarnel_pavrin_join_rule,$(1),$(strip $(PAVRIN) $(3) -o$(1) $(if $(filter -%,$(firstword $(2))),-)$(strip $(2))),$(dir $(1)).$(notdir $(1)).cmd,$(2)))$(eval .DEFAULT_GOAL := $(quarnel_pavrin_goal))
