@@ -26,3 +26,6 @@ foreach(tool ar ranlib)
 endforeach()
 set(CMAKE_AR ${CMAKE_BINARY_DIR}/zig-ar)
 set(CMAKE_RANLIB ${CMAKE_BINARY_DIR}/zig-ranlib)
+# Zig has no install_name_tool, which CMake asks for on Apple systems; it is
+# run only to install, and nothing is installed from this build.
+set(CMAKE_INSTALL_NAME_TOOL true)
