@@ -344,6 +344,7 @@ static OutputStatus stream_over(int fd, int slot, OutputFile& out)
         fd = dup2(low, slot);
         error = errno;
         close(low);
+        if (fd < 0) close(slot);
     } else if (slot >= 0) {
         close(slot);
     }
