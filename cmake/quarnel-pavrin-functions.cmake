@@ -46,76 +46,75 @@ function(_quarnel_pavrin_check_arguments caller)
   endif()
 endfunction()
 
-# An input must exist, or be made by a rule of the build, once the calling
-# directory's configure step is over and every such rule is known; a missing
-# one would otherwise only show at build time, as make's or ninja's "no rule".
-# The file that made the call is kept, to name in the message.
-function(_quarnel_pavrin_expect_inputs caller)
-  get_property(scheduled DIRECTORY PROPERTY _quarnel_pavrin_files SET)
-  if(NOT scheduled)
-    cmake_language(DEFER CALL _quarnel_pavrin_check_inputs)
+# Names that cannot reach a rule unchanged stop the configure step: CMake
+# reads a \ in the file of a rule as a folder separator, a line break ends
+# a command, and the file a rule makes (MADE) may hold no #, < or >.
+function(_quarnel_pavrin_check_name caller file made)
+  set(forbidden "[\\\n]")
+  if(made)
+    set(forbidden "[#<>\\\n]")
   endif()
+  if(file MATCHES "${forbidden}")
+    message(FATAL_ERROR "${caller}: ${file}: CMake cannot give a rule a file name with "
+      "\\ or a line break, nor make one with #, < or >; rename it")
+  endif()
+  # CMake writes rules for make with *, ? and [ as they are, which make
+  # expands as a pattern: the rule would track or make another file.
+  if(CMAKE_GENERATOR MATCHES "Makefiles" AND file MATCHES "[*?[]")
+    message(FATAL_ERROR "${caller}: ${file}: make would read *, ? or [ in a rule as a "
+      "pattern that matches other files; rename it, or use the Ninja generator")
+  endif()
+endfunction()
+
+# An input outside the build folder that neither exists nor is the output
+# of a rule added so far is a mistake no later rule can mend: rules write
+# into the build folder. Stopping here shows the call's line in CMake's own
+# call stack; a missing file inside the build folder is left to the build.
+function(_quarnel_pavrin_check_inputs caller)
   foreach(file IN LISTS ARGN)
-    set_property(DIRECTORY APPEND PROPERTY _quarnel_pavrin_callers "${caller}")
-    set_property(DIRECTORY APPEND PROPERTY _quarnel_pavrin_files "${file}")
-    set_property(DIRECTORY APPEND PROPERTY _quarnel_pavrin_list_files "${CMAKE_CURRENT_LIST_FILE}")
-  endforeach()
-endfunction()
-
-function(_quarnel_pavrin_check_inputs)
-  get_property(callers DIRECTORY PROPERTY _quarnel_pavrin_callers)
-  get_property(files DIRECTORY PROPERTY _quarnel_pavrin_files)
-  get_property(list_files DIRECTORY PROPERTY _quarnel_pavrin_list_files)
-  foreach(caller file list_file IN ZIP_LISTS callers files list_files)
+    _quarnel_pavrin_check_name(${caller} "${file}" OFF)
     get_source_file_property(generated "${file}" GENERATED)
-    if(NOT EXISTS "${file}" AND NOT generated)
-      _quarnel_pavrin_call_site(${caller} "${list_file}" "${file}" site)
-      message(SEND_ERROR "${site}: ${caller}: ${file} does not exist, and no rule of this build makes it")
+    cmake_path(IS_PREFIX CMAKE_BINARY_DIR "${file}" in_build)
+    if(NOT EXISTS "${file}" AND NOT generated AND NOT in_build)
+      message(FATAL_ERROR "${caller}: ${file} does not exist, and no rule of this build makes it")
     endif()
   endforeach()
 endfunction()
 
-# Where in LIST_FILE the call of CALLER that named INPUT stands, as
-# "<file>:<line>". CMake tells a function which file called it but not the
-# line, so the line is looked up in the file: the call whose text holds
-# INPUT's file name, or else the file's only call of CALLER; failing both,
-# the file alone.
-function(_quarnel_pavrin_call_site caller list_file input out_var)
-  file(READ "${list_file}" text)
-  # Command names ignore case; the line break in front finds a call on line 1.
-  string(TOLOWER "\n${text}" text)
-  cmake_path(GET input FILENAME name)
-  string(TOLOWER "${name}" name)
-  set(line 0)
-  set(calls)
-  set(naming)
-  while(text MATCHES "\n[ \t]*${caller}[ \t]*\\(")
-    string(FIND "${text}" "${CMAKE_MATCH_0}" at)
-    string(LENGTH "${CMAKE_MATCH_0}" length)
-    math(EXPR at "${at} + ${length}")
-    string(SUBSTRING "${text}" 0 ${at} before)
-    string(SUBSTRING "${text}" ${at} -1 text)
-    string(REGEX MATCHALL "\n" breaks "${before}")
-    list(LENGTH breaks count)
-    math(EXPR line "${line} + ${count}")
-    list(APPEND calls ${line})
-    string(FIND "${text}" ")" end)
-    string(SUBSTRING "${text}" 0 ${end} arguments)
-    string(FIND "${arguments}" "${name}" named)
-    if(named GREATER -1)
-      list(APPEND naming ${line})
-    endif()
-  endwhile()
-  list(LENGTH naming count)
-  if(NOT count EQUAL 1)
-    set(naming ${calls})
+# make and Ninja hand each command to /bin/sh, where VERBATIM leaves ?, [,
+# ], { and } unquoted: m[1].map would be read as m1.map. There every word
+# but the tool (CMake quotes that one) and the shell's operators is put
+# between single quotes here, ' written as '\'' and $ doubled for make and
+# Ninja, and the command is not VERBATIM: CMake then only writes a blank as
+# "\ ", so a blank is left outside the quotes. Elsewhere, VERBATIM.
+function(_quarnel_pavrin_uses_sh out_var)
+  set(sh OFF)
+  if(CMAKE_HOST_UNIX AND CMAKE_GENERATOR MATCHES "^(Ninja|Unix Makefiles)")
+    set(sh ON)
   endif()
-  list(LENGTH naming count)
-  set(site "${list_file}")
-  if(count EQUAL 1)
-    string(APPEND site ":${naming}")
+  set(${out_var} ${sh} PARENT_SCOPE)
+endfunction()
+
+function(_quarnel_pavrin_add_command output)
+  cmake_parse_arguments(PARSE_ARGV 1 arg "" "COMMENT;WORKING_DIRECTORY" "COMMAND;DEPENDS")
+  set(verbatim VERBATIM)
+  _quarnel_pavrin_uses_sh(sh)
+  if(sh)
+    set(verbatim)
+    list(POP_FRONT arg_COMMAND command)
+    foreach(word IN LISTS arg_COMMAND)
+      if(NOT word MATCHES "^(>|&&|[|][|]|[()])$")
+        string(REPLACE "'" "'\\''" word "${word}")
+        string(REPLACE "$" "$$" word "${word}")
+        string(REPLACE " " "' '" word "${word}")
+        set(word "'${word}'")
+      endif()
+      list(APPEND command "${word}")
+    endforeach()
+    set(arg_COMMAND ${command})
   endif()
-  set(${out_var} "${site}" PARENT_SCOPE)
+  add_custom_command(OUTPUT "${output}" COMMAND ${arg_COMMAND} DEPENDS ${arg_DEPENDS}
+    WORKING_DIRECTORY "${arg_WORKING_DIRECTORY}" COMMENT "${arg_COMMENT}" ${verbatim})
 endfunction()
 
 # The name stem quarnel gives the tables of a file it reads as <name>: "anm_"
@@ -163,18 +162,6 @@ function(_quarnel_warn_shared_label label file target)
   endif()
 endfunction()
 
-# Generated headers and wrappers are rewritten only when their text changes,
-# so a new configure run does not recompile what includes them.
-function(_quarnel_write_if_changed path text)
-  if(EXISTS "${path}")
-    file(READ "${path}" old)
-    if(old STREQUAL text)
-      return()
-    endif()
-  endif()
-  file(WRITE "${path}" "${text}")
-endfunction()
-
 # The texts of NAME.h and of the wrapper, from the template that the Make
 # fragment reads too: beside the fragment in an install
 # (share/quarnel-pavrin/), beside the package files in a build folder, in
@@ -204,15 +191,6 @@ function(_quarnel_read_template header_var wrapper_var)
     string(SUBSTRING "${rest}" 0 ${end} body)
     set(${${part}_var} "${body}\n" PARENT_SCOPE)
   endforeach()
-endfunction()
-
-# The template's text with the file's name, label and header filled in, as
-# the Make fragment fills it in.
-function(_quarnel_fill text name label header out_var)
-  string(REPLACE "@NAME@" "${name}" text "${text}")
-  string(REPLACE "@LABEL@" "${label}" text "${text}")
-  string(REPLACE "@HEADER@" "${header}" text "${text}")
-  set(${out_var} "${text}" PARENT_SCOPE)
 endfunction()
 
 # <target> must compile sources of its own, in an enabled language; sets the
@@ -245,47 +223,65 @@ function(_quarnel_check_target caller target language extension_var)
 endfunction()
 
 # One .anm file: its claims on a name and a label, the rule that makes
-# NAME.c, and NAME.h and the wrapper written now. Reads the settings of
-# quarnel_add_tables() (target, out_dir, options, header texts).
+# NAME.c, and NAME.h and the wrapper written now (file(CONFIGURE) leaves a
+# file whose text is unchanged alone, so a new configure run recompiles
+# nothing). Reads the settings of quarnel_add_tables() (target, out_dir,
+# options, template texts).
 function(_quarnel_add_file file tables_var wrapper_var)
-  cmake_path(GET file FILENAME name)
+  cmake_path(GET file FILENAME NAME)
   cmake_path(GET file PARENT_PATH dir)
-  _quarnel_label("${name}" "${arg_LOWER}" label)
-  _quarnel_claim("${out_dir}" "${name}" "${file}"
+  _quarnel_label("${NAME}" "${arg_LOWER}" LABEL)
+  _quarnel_claim("${out_dir}" "${NAME}" "${file}"
     "have the same name, so their tables would overwrite each other in ${out_dir}; rename one or give the target another OUTPUT_DIR")
-  _quarnel_claim("${target}" "${label}" "${file}"
-    "give the same table names (${label}_seq, ${label}_ptr), which would clash when ${target} is linked; rename one")
-  _quarnel_warn_shared_label("${label}" "${file}" "${target}")
+  _quarnel_claim("${target}" "${LABEL}" "${file}"
+    "give the same table names (${LABEL}_seq, ${LABEL}_ptr), which would clash when ${target} is linked; rename one")
+  _quarnel_warn_shared_label("${LABEL}" "${file}" "${target}")
 
   # quarnel shows the name it was given in the text and takes its label from
   # it, so it runs in the file's folder on the bare name: no build path in
   # the output, the same bytes from every build folder. It reads "--x" as
-  # the file -x.
-  if(name STREQUAL "-")
+  # the file -x. CMake's cd into that folder is not quoted against ?, [, ],
+  # { and }.
+  if(NAME STREQUAL "-")
     message(FATAL_ERROR "quarnel_add_tables: ${file}: quarnel reads a file named - only as "
       "standard input; rename it")
   endif()
-  set(argument "${name}")
-  if(name MATCHES "^-")
-    set(argument "-${name}")
+  _quarnel_pavrin_uses_sh(sh)
+  if(sh AND dir MATCHES "[][?{}]")
+    message(FATAL_ERROR "quarnel_add_tables: ${file}: CMake cannot run a command in a folder "
+      "whose name holds ?, [, ], { or }; move the file")
   endif()
-  set(tables "${out_dir}/${name}.c")
+  if(NAME MATCHES "[$]")
+    message(FATAL_ERROR "quarnel_add_tables: ${file}: CMake cannot compile a wrapper whose "
+      "name holds $; rename the file")
+  endif()
+  set(argument "${NAME}")
+  if(NAME MATCHES "^-")
+    set(argument "-${NAME}")
+  endif()
+  # The output goes to a temporary file, renamed into place only when
+  # quarnel succeeded: it writes part of its text before it notices a bad
+  # input, and a NAME.c left behind would pass for up to date. A failed run
+  # removes the temporary file; one an interrupted build left is written
+  # over and renamed by the next build, which finds no NAME.c.
+  set(tables "${out_dir}/${NAME}.c")
+  set(partial "${tables}.tmp")
+  if(sh)
+    set(rename mv -f "${partial}" "${tables}" || "(" rm -f "${partial}" "${tables}" && false ")")
+  else()
+    set(rename "${CMAKE_COMMAND}" -E rename "${partial}" "${tables}")
+  endif()
   set(quarnel "$<TARGET_FILE:quarnel-pavrin::quarnel>")
-  # Found beside this file, so the package works wherever its prefix went.
-  set(dump_script "${CMAKE_CURRENT_FUNCTION_LIST_DIR}/quarnel-pavrin-dump.cmake")
-  add_custom_command(
-    OUTPUT "${tables}"
-    COMMAND "${CMAKE_COMMAND}" "-DQUARNEL=${quarnel}" "-DDIR=${dir}" "-DARGUMENT=${argument}"
-            "-DOUTPUT=${tables}" ${options} -P "${dump_script}"
-    DEPENDS "${file}" "${quarnel}" "${dump_script}"
-    COMMENT "Generating ${name}.c with quarnel"
-    VERBATIM)
+  _quarnel_pavrin_add_command("${tables}"
+    COMMAND quarnel-pavrin::quarnel ${options} "${argument}" > "${partial}" && ${rename}
+    WORKING_DIRECTORY "${dir}"
+    DEPENDS "${file}" "${quarnel}"
+    COMMENT "Generating ${NAME}.c with quarnel")
 
-  _quarnel_fill("${header_text}" "${name}" "${label}" "${header_name}" text)
-  _quarnel_write_if_changed("${out_dir}/${name}.h" "${text}")
-  set(wrapper "${out_dir}/wrap/${name}${wrapper_extension}")
-  _quarnel_fill("${wrapper_text}" "${name}" "${label}" "${header_name}" text)
-  _quarnel_write_if_changed("${wrapper}" "${text}")
+  set(HEADER "${header_name}")
+  file(CONFIGURE OUTPUT "${out_dir}/${NAME}.h" CONTENT "${header_text}" @ONLY)
+  set(wrapper "${out_dir}/wrap/${NAME}${wrapper_extension}")
+  file(CONFIGURE OUTPUT "${wrapper}" CONTENT "${wrapper_text}" @ONLY)
   set(${tables_var} "${tables}" PARENT_SCOPE)
   set(${wrapper_var} "${wrapper}" PARENT_SCOPE)
 endfunction()
@@ -338,24 +334,26 @@ function(quarnel_add_tables target)
   file(MAKE_DIRECTORY "${out_dir}/wrap")
   set(options)
   if(arg_LOWER)
-    list(APPEND options -DLOWER=ON)
+    list(APPEND options -l)
   endif()
   if(arg_REVERSE)
-    list(APPEND options -DREVERSE=ON)
+    list(APPEND options -r)
   endif()
   _quarnel_read_template(header_text wrapper_text)
 
+  _quarnel_pavrin_check_inputs(${caller} "${header}")
   set(files)
   set(outputs)
   set(wrappers)
   foreach(file IN LISTS arg_FILES)
     cmake_path(ABSOLUTE_PATH file NORMALIZE)
+    _quarnel_pavrin_check_name(${caller} "${file}" ON)
     _quarnel_add_file("${file}" tables wrapper)
     list(APPEND files "${file}")
     list(APPEND outputs "${tables}")
     list(APPEND wrappers "${wrapper}")
   endforeach()
-  _quarnel_pavrin_expect_inputs(${caller} "${header}" ${files})
+  _quarnel_pavrin_check_inputs(${caller} ${files})
   _quarnel_add_generator(${target} "${outputs}")
   target_sources(${target} PRIVATE ${wrappers})
   target_include_directories(${target} PUBLIC "$<BUILD_INTERFACE:${out_dir}>"
@@ -442,17 +440,16 @@ function(pavrin_join output)
     cmake_path(ABSOLUTE_PATH input NORMALIZE)
     list(APPEND inputs "${input}")
   endforeach()
-  _quarnel_pavrin_expect_inputs(${caller} ${inputs})
+  _quarnel_pavrin_check_name(${caller} "${output}" ON)
+  _quarnel_pavrin_check_inputs(${caller} ${inputs})
 
   # pavrin reads every input before it opens the output, and a failed run
   # leaves the output untouched, so it writes the output itself.
   set(pavrin "$<TARGET_FILE:quarnel-pavrin::pavrin>")
-  add_custom_command(
-    OUTPUT "${output}"
-    COMMAND "${pavrin}" ${options} "-o${output}" ${inputs}
+  _quarnel_pavrin_add_command("${output}"
+    COMMAND quarnel-pavrin::pavrin ${options} "-o${output}" ${inputs}
     DEPENDS ${inputs} "${pavrin}"
-    COMMENT "Joining maps into ${output} with pavrin"
-    VERBATIM)
+    COMMENT "Joining maps into ${output} with pavrin")
   add_custom_target(${arg_TARGET} ALL DEPENDS "${output}")
   _quarnel_pavrin_wait_for_tools(${arg_TARGET})
 endfunction()
