@@ -10,6 +10,8 @@
 
 set(QUARNEL_PAVRIN_HOST_CXX_COMPILER "" CACHE FILEPATH
     "C++ compiler of the build machine for the quarnel and pavrin a cross build runs (empty: its default one)")
+set(QUARNEL_PAVRIN_HOST_CXX_FLAGS "" CACHE STRING
+    "C++ compiler flags of the build of quarnel and pavrin for the build machine")
 set(QUARNEL_PAVRIN_HOST_PREFIX "" CACHE PATH
     "Prefix of a quarnel-pavrin installed for the build machine, used instead of building the tools")
 
@@ -40,11 +42,23 @@ file(GLOB host_sources CONFIGURE_DEPENDS
      "${PROJECT_SOURCE_DIR}/cmake/*.cmake" "${PROJECT_SOURCE_DIR}/CMakeLists.txt")
 include(ExternalProject)
 set(host_build "${PROJECT_BINARY_DIR}/host")
+# The target's compilers and flags in the environment (CC, CXX, CFLAGS,
+# CXXFLAGS, LDFLAGS) are not the build machine's: its configure step runs
+# without them, with the flags of QUARNEL_PAVRIN_HOST_CXX_FLAGS alone.
 set(host_args -DCMAKE_BUILD_TYPE=Release -DCMAKE_TOOLCHAIN_FILE= -DBUILD_TESTING=OFF
-              -DQUARNEL_PAVRIN_INSTALL=OFF)
+              -DQUARNEL_PAVRIN_INSTALL=OFF "-DCMAKE_CXX_FLAGS=${QUARNEL_PAVRIN_HOST_CXX_FLAGS}"
+              -DCMAKE_EXE_LINKER_FLAGS=)
 if(QUARNEL_PAVRIN_HOST_CXX_COMPILER)
-  list(APPEND host_args "-DCMAKE_CXX_COMPILER=${QUARNEL_PAVRIN_HOST_CXX_COMPILER}")
+  find_program(host_compiler "${QUARNEL_PAVRIN_HOST_CXX_COMPILER}" NO_CACHE NO_CMAKE_FIND_ROOT_PATH)
+  if(NOT host_compiler)
+    message(FATAL_ERROR "QUARNEL_PAVRIN_HOST_CXX_COMPILER: ${QUARNEL_PAVRIN_HOST_CXX_COMPILER} "
+      "is not a program of this machine; name the C++ compiler that builds quarnel and pavrin "
+      "for the build machine, or leave it empty for the default one")
+  endif()
+  list(APPEND host_args "-DCMAKE_CXX_COMPILER=${host_compiler}")
 endif()
+set(host_env "${CMAKE_COMMAND}" -E env --unset=CC --unset=CXX --unset=CFLAGS --unset=CXXFLAGS
+             --unset=LDFLAGS --unset=CMAKE_TOOLCHAIN_FILE)
 # Under make, $(MAKE) shares the game's job slots.
 if(CMAKE_GENERATOR MATCHES "Makefiles")
   set(host_build_command $(MAKE) quarnel pavrin)
@@ -65,7 +79,7 @@ endif()
 ExternalProject_Add(quarnel_pavrin_host
   SOURCE_DIR "${PROJECT_SOURCE_DIR}"
   BINARY_DIR "${host_build}"
-  CMAKE_ARGS ${host_args}
+  CONFIGURE_COMMAND ${host_env} "${CMAKE_COMMAND}" -G "${CMAKE_GENERATOR}" ${host_args} <SOURCE_DIR>
   BUILD_COMMAND ${host_build_command}
   BUILD_BYPRODUCTS "${host_bin}/quarnel${host_suffix}" "${host_bin}/pavrin${host_suffix}"
   INSTALL_COMMAND ""

@@ -45,9 +45,14 @@ s390x)
     echo '// changed' >>"$tools/quarnel/c_writer.h" && quietly cmake --build .
     check "a header of quarnel changed: its tables remade, the map kept" "new $before" \
         "$([[ tables_quarnel/walk.anm.c -nt $tools/quarnel/c_writer.h ]] && echo new) $(stat -c %y joined.map)" ;;
-arm) build_game "$work/arm" ARM -DCMAKE_TOOLCHAIN_FILE="$arm" -DCMAKE_CXX_COMPILER=arm-none-eabi-g++ "${fetch[@]}" ;;
+# The target's flags in the environment stay out of the build of the tools.
+arm) CXXFLAGS="-mcpu=arm7tdmi -mthumb" build_game "$work/arm" ARM -DCMAKE_TOOLCHAIN_FILE="$arm" \
+        -DCMAKE_CXX_COMPILER=arm-none-eabi-g++ "${fetch[@]}" ;;
 arm-c)
-    build_game "$work/arm" ARM -DCMAKE_TOOLCHAIN_FILE="$arm"
+    CFLAGS=-mthumb CXXFLAGS=-mthumb LDFLAGS=-mthumb build_game "$work/arm" ARM -DCMAKE_TOOLCHAIN_FILE="$arm" \
+        -DQUARNEL_PAVRIN_HOST_CXX_FLAGS=-DHOST_FLAGS_TAKEN
+    check "the host flags reach the tools' compiler" 2 \
+        "$(cat "$work"/arm/third_party/quarnel-pavrin/host/CMakeFiles/*_lib.dir/flags.make | grep -c HOST_FLAGS_TAKEN)"
     check "C only: no C++ compiler in the game" 0 "$(grep -c '^CMAKE_CXX_COMPILER:' "$work/arm/CMakeCache.txt")" ;;
 esac
 echo "vendored, $mode: $passed passed, $failed failed"
