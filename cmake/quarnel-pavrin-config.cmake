@@ -64,10 +64,11 @@ or map that needs the tools, and made again by a build of the game when a
 file in ``quarnel/``, ``pavrin/`` or ``cmake/`` or the project's
 ``CMakeLists.txt`` has changed; a tool it relinks makes its outputs again,
 and otherwise nothing more is done. Its configure and build steps write
-their output to log files in
+their output to ``configure.log`` and ``build.log`` in
 ``quarnel_pavrin_host-prefix/src/quarnel_pavrin_host-stamp/`` of the
-project's build folder, and a step that fails prints its log in the game's
-build output. With ``QUARNEL_PAVRIN_INSTALL`` set to ``ON`` the tools
+project's build folder; a step that fails says, in the game's build
+output, that this build of the tools for the build machine failed, with
+which compiler, and shows the error lines of its log. With ``QUARNEL_PAVRIN_INSTALL`` set to ``ON`` the tools
 are also built for the target and installed with the game, package and
 all; the functions still run the build machine's.
 
@@ -75,7 +76,7 @@ Cache variables of a cross build:
 
 ``QUARNEL_PAVRIN_HOST_CXX_COMPILER``
   The C++ compiler for the build of the tools for the build machine.
-  Empty (the default): the one CMake finds there, as ``CXX`` or ``c++``.
+  Empty (the default): the one CMake finds there, ``c++`` on the ``PATH``.
   A name that is no program of the build machine stops the configure step.
 ``QUARNEL_PAVRIN_HOST_CXX_FLAGS``
   The C++ compiler flags of that build (default: none).

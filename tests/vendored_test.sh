@@ -53,6 +53,13 @@ arm-c)
         -DQUARNEL_PAVRIN_HOST_CXX_FLAGS=-DHOST_FLAGS_TAKEN
     check "the host flags reach the tools' compiler" 2 \
         "$(cat "$work"/arm/third_party/quarnel-pavrin/host/CMakeFiles/*_lib.dir/flags.make | grep -c HOST_FLAGS_TAKEN)"
+    # A host compiler that builds no program of this machine fails that build, which says so.
+    quietly cmake -S "$game" -B "$work/wrong" -DCMAKE_TOOLCHAIN_FILE="$arm" -DQUARNEL_PAVRIN_HOST_CXX_COMPILER=arm-none-eabi-gcc
+    cmake --build "$work/wrong" >"$work/log" 2>&1 || true
+    check "a wrong host compiler: the host build's failure, its compiler and an error line" 3 "$(tr -s ' \n' ' ' <"$work/log" |
+        grep -o 'build of quarnel and pavrin for the build machine, with the C++ compiler [^ ]*arm-none-eabi-gcc, failed\|is not able to compile a simple test program\|error: ld returned' | sort -u | wc -l)"
+    check "a host compiler that is no program" 1 "$(cmake -S "$game" -B "$work/none" -DCMAKE_TOOLCHAIN_FILE="$arm" \
+        -DQUARNEL_PAVRIN_HOST_CXX_COMPILER=/nowhere/c++ 2>&1 | tr -s ' \n' ' ' | grep -c '/nowhere/c++ is not a program of this machine')"
     check "C only: no C++ compiler in the game" 0 "$(grep -c '^CMAKE_CXX_COMPILER:' "$work/arm/CMakeCache.txt")" ;;
 esac
 echo "vendored, $mode: $passed passed, $failed failed"
