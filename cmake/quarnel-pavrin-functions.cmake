@@ -81,40 +81,44 @@ function(_quarnel_pavrin_check_inputs caller)
   endforeach()
 endfunction()
 
-# make and Ninja hand each command to /bin/sh, where VERBATIM leaves ?, [,
-# ], { and } unquoted: m[1].map would be read as m1.map. There every word
-# but the tool (CMake quotes that one) and the shell's operators is put
-# between single quotes here, ' written as '\'' and $ doubled for make and
-# Ninja, and the command is not VERBATIM: CMake then only writes a blank as
-# "\ ", so a blank is left outside the quotes. Elsewhere, VERBATIM.
-function(_quarnel_pavrin_uses_sh out_var)
-  set(sh OFF)
-  if(CMAKE_HOST_UNIX AND CMAKE_GENERATOR MATCHES "^(Ninja|Unix Makefiles)")
-    set(sh ON)
+# Adds the rule that makes OUTPUT with COMMAND, whose first word is the tool's
+# target; RENAME <from> <to> then moves the tool's output into place. make
+# and Ninja hand it to /bin/sh, where VERBATIM leaves ?, [, ], { and }
+# unquoted: m[1].map would be read as m1.map. There each word but the tool
+# (CMake quotes that) and the shell's operators is put between single quotes
+# here, ' written as '\'' and $ doubled for make and Ninja, and the command
+# is not VERBATIM: CMake then only writes a blank as "\ ", so a blank stays
+# outside the quotes. CMake's cd into WORKING_DIRECTORY has no such quotes.
+function(_quarnel_pavrin_add_command caller output)
+  cmake_parse_arguments(PARSE_ARGV 2 arg "" "COMMENT;WORKING_DIRECTORY" "COMMAND;DEPENDS;RENAME")
+  if(NOT (CMAKE_HOST_UNIX AND CMAKE_GENERATOR MATCHES "^(Ninja|Unix Makefiles)"))
+    if(arg_RENAME)
+      list(APPEND arg_COMMAND && "${CMAKE_COMMAND}" -E rename ${arg_RENAME})
+    endif()
+    add_custom_command(OUTPUT "${output}" COMMAND ${arg_COMMAND} DEPENDS ${arg_DEPENDS}
+      WORKING_DIRECTORY "${arg_WORKING_DIRECTORY}" COMMENT "${arg_COMMENT}" VERBATIM)
+    return()
   endif()
-  set(${out_var} ${sh} PARENT_SCOPE)
-endfunction()
-
-function(_quarnel_pavrin_add_command output)
-  cmake_parse_arguments(PARSE_ARGV 1 arg "" "COMMENT;WORKING_DIRECTORY" "COMMAND;DEPENDS")
-  set(verbatim VERBATIM)
-  _quarnel_pavrin_uses_sh(sh)
-  if(sh)
-    set(verbatim)
-    list(POP_FRONT arg_COMMAND command)
-    foreach(word IN LISTS arg_COMMAND)
-      if(NOT word MATCHES "^(>|&&|[|][|]|[()])$")
-        string(REPLACE "'" "'\\''" word "${word}")
-        string(REPLACE "$" "$$" word "${word}")
-        string(REPLACE " " "' '" word "${word}")
-        set(word "'${word}'")
-      endif()
-      list(APPEND command "${word}")
-    endforeach()
-    set(arg_COMMAND ${command})
+  if(arg_WORKING_DIRECTORY MATCHES "[][?{}]")
+    message(FATAL_ERROR "${caller}: CMake cannot run a command in ${arg_WORKING_DIRECTORY}, "
+      "whose name holds ?, [, ], { or }; move the files")
   endif()
-  add_custom_command(OUTPUT "${output}" COMMAND ${arg_COMMAND} DEPENDS ${arg_DEPENDS}
-    WORKING_DIRECTORY "${arg_WORKING_DIRECTORY}" COMMENT "${arg_COMMENT}" ${verbatim})
+  # A failed run removes both files of RENAME: neither passes for up to date.
+  if(arg_RENAME)
+    list(APPEND arg_COMMAND && mv -f ${arg_RENAME} || "(" rm -f ${arg_RENAME} && false ")")
+  endif()
+  list(POP_FRONT arg_COMMAND command)
+  foreach(word IN LISTS arg_COMMAND)
+    if(NOT word MATCHES "^(>|&&|[|][|]|[()])$")
+      string(REPLACE "'" "'\\''" word "${word}")
+      string(REPLACE "$" "$$" word "${word}")
+      string(REPLACE " " "' '" word "${word}")
+      set(word "'${word}'")
+    endif()
+    list(APPEND command "${word}")
+  endforeach()
+  add_custom_command(OUTPUT "${output}" COMMAND ${command} DEPENDS ${arg_DEPENDS}
+    WORKING_DIRECTORY "${arg_WORKING_DIRECTORY}" COMMENT "${arg_COMMENT}")
 endfunction()
 
 # The name stem quarnel gives the tables of a file it reads as <name>: "anm_"
@@ -129,20 +133,21 @@ function(_quarnel_label name lower out_var)
   set(${out_var} "${label}" PARENT_SCOPE)
 endfunction()
 
-# Two files whose tables would land on the same KEY (a file name in one
-# folder, or a label in one target) are refused at configure time rather
-# than overwriting each other or clashing at link time. The keys and the
-# files that took them are kept in global properties named after SPACE.
-function(_quarnel_claim space key file problem)
+# Two calls whose outputs would land on the same KEY (a file name in one
+# folder, a label in one target, one pavrin_join() output) are refused at
+# configure time rather than overwriting each other, racing or clashing at
+# link time. The keys and who took them are kept in global properties
+# named after SPACE.
+function(_quarnel_pavrin_claim caller space key owner problem)
   get_property(keys GLOBAL PROPERTY "_quarnel_keys:${space}")
-  get_property(files GLOBAL PROPERTY "_quarnel_files:${space}")
+  get_property(owners GLOBAL PROPERTY "_quarnel_owners:${space}")
   list(FIND keys "${key}" index)
   if(index GREATER -1)
-    list(GET files ${index} earlier)
-    message(FATAL_ERROR "quarnel_add_tables: ${file} and ${earlier} ${problem}")
+    list(GET owners ${index} earlier)
+    message(FATAL_ERROR "${caller}: ${owner} and ${earlier} ${problem}")
   endif()
   set_property(GLOBAL APPEND PROPERTY "_quarnel_keys:${space}" "${key}")
-  set_property(GLOBAL APPEND PROPERTY "_quarnel_files:${space}" "${file}")
+  set_property(GLOBAL APPEND PROPERTY "_quarnel_owners:${space}" "${owner}")
 endfunction()
 
 # Tables of one label in two targets are fine until both targets end up in
@@ -182,14 +187,9 @@ function(_quarnel_read_template header_var wrapper_var)
   file(READ "${template}" text)
   # Each text is what lies between its define line and the endef line.
   foreach(part header wrapper)
-    set(start "\ndefine quarnel_pavrin_${part}_text\n")
-    string(FIND "${text}" "${start}" begin)
-    string(LENGTH "${start}" length)
-    math(EXPR begin "${begin} + ${length}")
-    string(SUBSTRING "${text}" ${begin} -1 rest)
-    string(FIND "${rest}" "\nendef\n" end)
-    string(SUBSTRING "${rest}" 0 ${end} body)
-    set(${${part}_var} "${body}\n" PARENT_SCOPE)
+    string(REGEX REPLACE ".*\ndefine quarnel_pavrin_${part}_text\n" "" body "${text}")
+    string(REGEX REPLACE "\nendef\n.*" "\n" body "${body}")
+    set(${${part}_var} "${body}" PARENT_SCOPE)
   endforeach()
 endfunction()
 
@@ -206,13 +206,12 @@ function(_quarnel_check_target caller target language extension_var)
     message(FATAL_ERROR "${caller}: ${target} compiles no sources of its own; "
       "give a library or an executable of this project")
   endif()
-  if(language STREQUAL "C")
-    set(${extension_var} .c PARENT_SCOPE)
-  elseif(language STREQUAL "CXX")
-    set(${extension_var} .cpp PARENT_SCOPE)
-  else()
+  if(NOT language MATCHES "^(C|CXX)$")
     message(FATAL_ERROR "${caller}: LANGUAGE must be C or CXX, not ${language}")
   endif()
+  string(REPLACE CXX .cpp extension "${language}")
+  string(REPLACE C .c extension "${extension}")
+  set(${extension_var} ${extension} PARENT_SCOPE)
   get_property(languages GLOBAL PROPERTY ENABLED_LANGUAGES)
   if(NOT language IN_LIST languages)
     message(FATAL_ERROR "${caller}: the tables of ${target} are compiled as "
@@ -231,25 +230,19 @@ function(_quarnel_add_file file tables_var wrapper_var)
   cmake_path(GET file FILENAME NAME)
   cmake_path(GET file PARENT_PATH dir)
   _quarnel_label("${NAME}" "${arg_LOWER}" LABEL)
-  _quarnel_claim("${out_dir}" "${NAME}" "${file}"
+  _quarnel_pavrin_claim(quarnel_add_tables "${out_dir}" "${NAME}" "${file}"
     "have the same name, so their tables would overwrite each other in ${out_dir}; rename one or give the target another OUTPUT_DIR")
-  _quarnel_claim("${target}" "${LABEL}" "${file}"
+  _quarnel_pavrin_claim(quarnel_add_tables "${target}" "${LABEL}" "${file}"
     "give the same table names (${LABEL}_seq, ${LABEL}_ptr), which would clash when ${target} is linked; rename one")
   _quarnel_warn_shared_label("${LABEL}" "${file}" "${target}")
 
   # quarnel shows the name it was given in the text and takes its label from
   # it, so it runs in the file's folder on the bare name: no build path in
   # the output, the same bytes from every build folder. It reads "--x" as
-  # the file -x. CMake's cd into that folder is not quoted against ?, [, ],
-  # { and }.
+  # the file -x.
   if(NAME STREQUAL "-")
     message(FATAL_ERROR "quarnel_add_tables: ${file}: quarnel reads a file named - only as "
       "standard input; rename it")
-  endif()
-  _quarnel_pavrin_uses_sh(sh)
-  if(sh AND dir MATCHES "[][?{}]")
-    message(FATAL_ERROR "quarnel_add_tables: ${file}: CMake cannot run a command in a folder "
-      "whose name holds ?, [, ], { or }; move the file")
   endif()
   if(NAME MATCHES "[$]")
     message(FATAL_ERROR "quarnel_add_tables: ${file}: CMake cannot compile a wrapper whose "
@@ -261,19 +254,13 @@ function(_quarnel_add_file file tables_var wrapper_var)
   endif()
   # The output goes to a temporary file, renamed into place only when
   # quarnel succeeded: it writes part of its text before it notices a bad
-  # input, and a NAME.c left behind would pass for up to date. A failed run
-  # removes the temporary file; one an interrupted build left is written
-  # over and renamed by the next build, which finds no NAME.c.
+  # input. One an interrupted build left is written over and renamed by the
+  # next build, which finds no NAME.c.
   set(tables "${out_dir}/${NAME}.c")
-  set(partial "${tables}.tmp")
-  if(sh)
-    set(rename mv -f "${partial}" "${tables}" || "(" rm -f "${partial}" "${tables}" && false ")")
-  else()
-    set(rename "${CMAKE_COMMAND}" -E rename "${partial}" "${tables}")
-  endif()
   set(quarnel "$<TARGET_FILE:quarnel-pavrin::quarnel>")
-  _quarnel_pavrin_add_command("${tables}"
-    COMMAND quarnel-pavrin::quarnel ${options} "${argument}" > "${partial}" && ${rename}
+  _quarnel_pavrin_add_command(quarnel_add_tables "${tables}"
+    COMMAND quarnel-pavrin::quarnel ${options} "${argument}" > "${tables}.tmp"
+    RENAME "${tables}.tmp" "${tables}"
     WORKING_DIRECTORY "${dir}"
     DEPENDS "${file}" "${quarnel}"
     COMMENT "Generating ${NAME}.c with quarnel")
@@ -290,16 +277,12 @@ endfunction()
 # directory, which <target> waits for: CMake only runs a custom command for
 # targets of the directory that added it, and <target> may live elsewhere.
 function(_quarnel_add_generator target outputs)
-  get_property(count GLOBAL PROPERTY "_quarnel_generators:${target}")
-  if(NOT count)
-    set(count 0)
-  endif()
-  math(EXPR count "${count} + 1")
-  set_property(GLOBAL PROPERTY "_quarnel_generators:${target}" ${count})
   set(generator "${target}_quarnel_tables")
-  if(count GREATER 1)
-    string(APPEND generator "_${count}")
-  endif()
+  set(count 1)
+  while(TARGET ${generator})
+    math(EXPR count "${count} + 1")
+    set(generator "${target}_quarnel_tables_${count}")
+  endwhile()
   add_custom_target(${generator} DEPENDS ${outputs})
   _quarnel_pavrin_wait_for_tools(${generator})
   add_dependencies(${target} ${generator})
@@ -392,17 +375,6 @@ function(_pavrin_check_number caller setting value)
   endif()
 endfunction()
 
-# One output, one pavrin_join(): two rules for one file would race, or be
-# CMake's own less telling error.
-function(_pavrin_claim_output output target)
-  get_property(earlier GLOBAL PROPERTY "_pavrin_join_output:${output}")
-  if(earlier)
-    message(FATAL_ERROR "pavrin_join: TARGET ${target} and TARGET ${earlier} "
-      "both make ${output}; give one of them another output")
-  endif()
-  set_property(GLOBAL PROPERTY "_pavrin_join_output:${output}" "${target}")
-endfunction()
-
 function(pavrin_join output)
   set(caller pavrin_join)
   cmake_parse_arguments(PARSE_ARGV 1 arg "HORIZONTAL" "TARGET;WIDTH;HEIGHT;CELL" "INPUTS")
@@ -432,7 +404,8 @@ function(pavrin_join output)
   endforeach()
 
   cmake_path(ABSOLUTE_PATH output BASE_DIRECTORY "${CMAKE_CURRENT_BINARY_DIR}" NORMALIZE)
-  _pavrin_claim_output("${output}" "${arg_TARGET}")
+  _quarnel_pavrin_claim(${caller} pavrin_join "${output}" "TARGET ${arg_TARGET}"
+    "both make ${output}; give one of them another output")
   cmake_path(GET output PARENT_PATH output_dir)
   file(MAKE_DIRECTORY "${output_dir}")
   set(inputs)
@@ -446,7 +419,7 @@ function(pavrin_join output)
   # pavrin reads every input before it opens the output, and a failed run
   # leaves the output untouched, so it writes the output itself.
   set(pavrin "$<TARGET_FILE:quarnel-pavrin::pavrin>")
-  _quarnel_pavrin_add_command("${output}"
+  _quarnel_pavrin_add_command(${caller} "${output}"
     COMMAND quarnel-pavrin::pavrin ${options} "-o${output}" ${inputs}
     DEPENDS ${inputs} "${pavrin}"
     COMMENT "Joining maps into ${output} with pavrin")
