@@ -121,18 +121,6 @@ function(_quarnel_pavrin_add_command caller output)
     WORKING_DIRECTORY "${arg_WORKING_DIRECTORY}" COMMENT "${arg_COMMENT}")
 endfunction()
 
-# The name stem quarnel gives the tables of a file it reads as <name>: "anm_"
-# and the name, with -l lower-casing it, then every character outside
-# [0-9A-Za-z_] (every byte of a non-ASCII one, too) made '_'.
-function(_quarnel_label name lower out_var)
-  set(label "anm_${name}")
-  if(lower)
-    string(TOLOWER "${label}" label)
-  endif()
-  string(REGEX REPLACE "[^0-9A-Za-z_]" "_" label "${label}")
-  set(${out_var} "${label}" PARENT_SCOPE)
-endfunction()
-
 # Two calls whose outputs would land on the same KEY (a file name in one
 # folder, a label in one target, one pavrin_join() output) are refused at
 # configure time rather than overwriting each other, racing or clashing at
@@ -229,7 +217,14 @@ endfunction()
 function(_quarnel_add_file file tables_var wrapper_var)
   cmake_path(GET file FILENAME NAME)
   cmake_path(GET file PARENT_PATH dir)
-  _quarnel_label("${NAME}" "${arg_LOWER}" LABEL)
+  # The name stem quarnel gives the tables: "anm_" and the name, with -l
+  # lower-casing it, then every character outside [0-9A-Za-z_] (every byte
+  # of a non-ASCII one, too) made '_'.
+  set(LABEL "anm_${NAME}")
+  if(arg_LOWER)
+    string(TOLOWER "${LABEL}" LABEL)
+  endif()
+  string(REGEX REPLACE "[^0-9A-Za-z_]" "_" LABEL "${LABEL}")
   _quarnel_pavrin_claim(quarnel_add_tables "${out_dir}" "${NAME}" "${file}"
     "have the same name, so their tables would overwrite each other in ${out_dir}; rename one or give the target another OUTPUT_DIR")
   _quarnel_pavrin_claim(quarnel_add_tables "${target}" "${LABEL}" "${file}"
