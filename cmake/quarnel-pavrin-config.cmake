@@ -118,7 +118,10 @@ Functions
     folder (quarnel runs in the file's folder), so it holds no build path
     and every build folder gets the same bytes. Remade when the file or
     the ``quarnel`` program changes; a failed run leaves no ``NAME.c``
-    and no temporary file, so the next build makes it again.
+    and no temporary file, so the next build makes it again (with
+    generators other than make and Ninja on a Unix host, the ``NAME.c``
+    of the last good run and a ``NAME.c.tmp`` stay, and the next build
+    makes it again all the same).
   ``NAME.h``
     Includes ``<header>`` by its file name and declares the file's two
     visible tables, ``<label>_seq`` and ``<label>_ptr``, where the label is
