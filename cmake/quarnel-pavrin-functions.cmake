@@ -1,78 +1,53 @@
 # quarnel_add_tables() and pavrin_join(), documented at the top of
 # quarnel-pavrin-config.cmake. Loaded by that file, and by the project's own
 # CMakeLists.txt so that they also work when it is added with
-# add_subdirectory().
-#
-# Messages are worded with no full stop inside them: CMake puts two blanks
-# after one.
-
-# The tools run at build time, so they must be programs of the build machine:
-# a package's, those a cross build that takes this project in builds apart
-# for the build machine (host-tools.cmake), or those of a native build. Only
-# a cross build of this project itself has tools for the target alone.
-function(_quarnel_pavrin_require_host_tool caller tool)
-  if(NOT TARGET quarnel-pavrin::${tool})
-    message(FATAL_ERROR "${caller}: there is no target quarnel-pavrin::${tool}; "
-      "load the tools with find_package(quarnel-pavrin 1.0 CONFIG REQUIRED).")
-  endif()
-  get_target_property(built_here quarnel-pavrin::${tool} ALIASED_TARGET)
-  if(built_here AND CMAKE_CROSSCOMPILING)
-    message(FATAL_ERROR "${caller}: this is a cross build of quarnel-pavrin itself, so the "
-      "${tool} built here runs on the target, not on this machine; load the build "
-      "machine's tools with find_package(quarnel-pavrin 1.0 CONFIG REQUIRED) and "
-      "-Dquarnel-pavrin_DIR=<host prefix>/share/cmake/quarnel-pavrin")
-  endif()
-endfunction()
-
-# Tools built apart for the build machine must be built before <target>
-# runs them.
-function(_quarnel_pavrin_wait_for_tools target)
-  get_property(host_build GLOBAL PROPERTY quarnel_pavrin_host_build)
-  if(host_build)
-    add_dependencies(${target} ${host_build})
-  endif()
-endfunction()
+# add_subdirectory(). Messages have no full stop inside them: CMake puts two
+# blanks after one.
 
 # Stops on arguments the caller did not mean: unknown words, or a keyword
-# without its value. The words go one per line, as CMake shows indented lines.
+# without its value, one per line as CMake shows indented lines. Each
+# further argument is the message for a required keyword, its first word.
 function(_quarnel_pavrin_check_arguments caller)
-  if(arg_UNPARSED_ARGUMENTS)
-    list(JOIN arg_UNPARSED_ARGUMENTS "\n  " words)
-    message(FATAL_ERROR "${caller}: unknown arguments:\n  ${words}")
-  endif()
-  if(arg_KEYWORDS_MISSING_VALUES)
-    list(JOIN arg_KEYWORDS_MISSING_VALUES "\n  " words)
-    message(FATAL_ERROR "${caller}: no value given for:\n  ${words}")
-  endif()
+  set(kinds UNPARSED_ARGUMENTS KEYWORDS_MISSING_VALUES)
+  set(problems "unknown arguments" "no value given for")
+  foreach(kind problem IN ZIP_LISTS kinds problems)
+    if(arg_${kind})
+      list(JOIN arg_${kind} "\n  " words)
+      message(FATAL_ERROR "${caller}: ${problem}:\n  ${words}")
+    endif()
+  endforeach()
+  foreach(required IN LISTS ARGN)
+    string(REGEX MATCH "^[A-Z]+" keyword "${required}")
+    if(NOT arg_${keyword})
+      message(FATAL_ERROR "${caller}: ${required}")
+    endif()
+  endforeach()
 endfunction()
 
-# Names that cannot reach a rule unchanged stop the configure step: CMake
-# reads a \ in the file of a rule as a folder separator, a line break ends
-# a command, and the file a rule makes (MADE) may hold no #, < or >.
+# Names no rule can carry stop the configure step: CMake reads a \ in a
+# rule's file as a folder separator, a line break ends a command, and the
+# file a rule makes may hold none of the characters MADE (#, < and >, and
+# $ too for one that is compiled). CMake also writes rules for make with *, ?
+# and [ as they are, which make expands as patterns matching other files.
 function(_quarnel_pavrin_check_name caller file made)
-  set(forbidden "[\\\n]")
-  if(made)
-    set(forbidden "[#<>\\\n]")
+  if(file MATCHES "[\\\n${made}]")
+    message(FATAL_ERROR "${caller}: ${file}: CMake cannot carry a name with \\ or a line "
+      "break into a rule, nor one with #, < or > into a file it makes, nor $ into one it "
+      "compiles; rename it")
   endif()
-  if(file MATCHES "${forbidden}")
-    message(FATAL_ERROR "${caller}: ${file}: CMake cannot give a rule a file name with "
-      "\\ or a line break, nor make one with #, < or >; rename it")
-  endif()
-  # CMake writes rules for make with *, ? and [ as they are, which make
-  # expands as a pattern: the rule would track or make another file.
   if(CMAKE_GENERATOR MATCHES "Makefiles" AND file MATCHES "[*?[]")
     message(FATAL_ERROR "${caller}: ${file}: make would read *, ? or [ in a rule as a "
       "pattern that matches other files; rename it, or use the Ninja generator")
   endif()
 endfunction()
 
-# An input outside the build folder that neither exists nor is the output
-# of a rule added so far is a mistake no later rule can mend: rules write
-# into the build folder. Stopping here shows the call's line in CMake's own
-# call stack; a missing file inside the build folder is left to the build.
+# An input outside the build folder that neither exists nor is the output of
+# a rule added so far is a mistake no later rule can mend, as rules write
+# into the build folder: stopping here shows the call in CMake's call stack.
+# A missing file inside the build folder is left to the build.
 function(_quarnel_pavrin_check_inputs caller)
   foreach(file IN LISTS ARGN)
-    _quarnel_pavrin_check_name(${caller} "${file}" OFF)
+    _quarnel_pavrin_check_name(${caller} "${file}" "")
     get_source_file_property(generated "${file}" GENERATED)
     cmake_path(IS_PREFIX CMAKE_BINARY_DIR "${file}" in_build)
     if(NOT EXISTS "${file}" AND NOT generated AND NOT in_build)
@@ -81,11 +56,11 @@ function(_quarnel_pavrin_check_inputs caller)
   endforeach()
 endfunction()
 
-# Adds the rule that makes OUTPUT with COMMAND, whose first word is the tool's
-# target; RENAME <from> <to> then moves the tool's output into place. make
-# and Ninja hand it to /bin/sh, where VERBATIM leaves ?, [, ], { and }
+# Adds the rule that makes OUTPUT with COMMAND, whose first word is the
+# tool's target; RENAME <from> <to> then moves the tool's output into place.
+# make and Ninja hand it to /bin/sh, where VERBATIM leaves ?, [, ], { and }
 # unquoted: m[1].map would be read as m1.map. There each word but the tool
-# (CMake quotes that) and the shell's operators is put between single quotes
+# (CMake quotes that) and the shell's operators goes between single quotes
 # here, ' written as '\'' and $ doubled for make and Ninja, and the command
 # is not VERBATIM: CMake then only writes a blank as "\ ", so a blank stays
 # outside the quotes. CMake's cd into WORKING_DIRECTORY has no such quotes.
@@ -121,38 +96,48 @@ function(_quarnel_pavrin_add_command caller output)
     WORKING_DIRECTORY "${arg_WORKING_DIRECTORY}" COMMENT "${arg_COMMENT}")
 endfunction()
 
+# The tools run at build time, so they must be programs of the build
+# machine: a package's, those a cross build that takes this project in
+# builds apart for the build machine (host-tools.cmake), which TARGET then
+# waits for, or those of a native build. Only a cross build of this project
+# itself has tools for the target alone.
+function(_quarnel_pavrin_use_tool caller tool target)
+  if(NOT TARGET quarnel-pavrin::${tool})
+    message(FATAL_ERROR "${caller}: there is no target quarnel-pavrin::${tool}; "
+      "load the tools with find_package(quarnel-pavrin 1.0 CONFIG REQUIRED)")
+  endif()
+  get_target_property(built_here quarnel-pavrin::${tool} ALIASED_TARGET)
+  if(built_here AND CMAKE_CROSSCOMPILING)
+    message(FATAL_ERROR "${caller}: this is a cross build of quarnel-pavrin itself, so the "
+      "${tool} built here runs on the target, not on this machine; load the build "
+      "machine's tools with find_package(quarnel-pavrin 1.0 CONFIG REQUIRED) and "
+      "-Dquarnel-pavrin_DIR=<host prefix>/share/cmake/quarnel-pavrin")
+  endif()
+  get_property(host_build GLOBAL PROPERTY quarnel_pavrin_host_build)
+  if(host_build)
+    add_dependencies(${target} ${host_build})
+  endif()
+endfunction()
+
 # Two calls whose outputs would land on the same KEY (a file name in one
-# folder, a label in one target, one pavrin_join() output) are refused at
-# configure time rather than overwriting each other, racing or clashing at
-# link time. The keys and who took them are kept in global properties
-# named after SPACE.
+# folder, a label in one target, the output of pavrin_join()) are refused
+# rather than overwriting each other, racing or clashing at link time. A
+# label in two targets clashes only if both are linked into one program,
+# which CMake cannot foresee: LEVEL WARNING. The keys and who took them are
+# kept in global properties named after SPACE.
 function(_quarnel_pavrin_claim caller space key owner problem)
   get_property(keys GLOBAL PROPERTY "_quarnel_keys:${space}")
   get_property(owners GLOBAL PROPERTY "_quarnel_owners:${space}")
   list(FIND keys "${key}" index)
   if(index GREATER -1)
     list(GET owners ${index} earlier)
-    message(FATAL_ERROR "${caller}: ${owner} and ${earlier} ${problem}")
+    set(level ${ARGN} FATAL_ERROR)
+    list(GET level 0 level)
+    message(${level} "${caller}: ${owner} and ${earlier} ${problem}")
+    return()
   endif()
   set_property(GLOBAL APPEND PROPERTY "_quarnel_keys:${space}" "${key}")
   set_property(GLOBAL APPEND PROPERTY "_quarnel_owners:${space}" "${owner}")
-endfunction()
-
-# Tables of one label in two targets are fine until both targets end up in
-# one program, which CMake cannot foresee: a warning, not a refusal.
-function(_quarnel_warn_shared_label label file target)
-  get_property(earlier GLOBAL PROPERTY "_quarnel_label_owner:${label}")
-  if(earlier)
-    list(GET earlier 0 earlier_target)
-    list(GET earlier 1 earlier_file)
-    if(NOT earlier_target STREQUAL target)
-      message(WARNING "quarnel_add_tables: ${file} (target ${target}) and ${earlier_file} "
-        "(target ${earlier_target}) give the same table names (${label}_seq, ${label}_ptr), "
-        "which clash if the two targets are linked into one program")
-    endif()
-  else()
-    set_property(GLOBAL PROPERTY "_quarnel_label_owner:${label}" "${target}" "${file}")
-  endif()
 endfunction()
 
 # The texts of NAME.h and of the wrapper, from the template that the Make
@@ -161,12 +146,8 @@ endfunction()
 # make/ in the source tree. A change to it configures the project again.
 function(_quarnel_read_template header_var wrapper_var)
   set(here "${CMAKE_CURRENT_FUNCTION_LIST_DIR}")
-  foreach(dir "${here}/../../quarnel-pavrin" "${here}" "${here}/../make")
-    if(EXISTS "${dir}/quarnel-pavrin-template.mk")
-      set(template "${dir}/quarnel-pavrin-template.mk")
-      break()
-    endif()
-  endforeach()
+  find_file(template quarnel-pavrin-template.mk NO_CACHE NO_DEFAULT_PATH NO_CMAKE_FIND_ROOT_PATH
+            PATHS "${here}/../../quarnel-pavrin" "${here}" "${here}/../make")
   if(NOT template)
     message(FATAL_ERROR "quarnel_add_tables: quarnel-pavrin-template.mk is missing "
       "from the quarnel-pavrin package in ${here}; install the package again")
@@ -181,8 +162,8 @@ function(_quarnel_read_template header_var wrapper_var)
   endforeach()
 endfunction()
 
-# <target> must compile sources of its own, in an enabled language; sets the
-# wrappers' extension.
+# <target> must compile sources of its own, in an enabled language C or
+# CXX; sets the wrappers' extension.
 function(_quarnel_check_target caller target language extension_var)
   if(NOT TARGET "${target}")
     message(FATAL_ERROR "${caller}: ${target} is not a target; create it first "
@@ -190,16 +171,13 @@ function(_quarnel_check_target caller target language extension_var)
   endif()
   get_target_property(type "${target}" TYPE)
   get_target_property(imported "${target}" IMPORTED)
-  if(imported OR type STREQUAL "INTERFACE_LIBRARY" OR type STREQUAL "UTILITY")
+  if(imported OR type MATCHES "^(INTERFACE_LIBRARY|UTILITY)$")
     message(FATAL_ERROR "${caller}: ${target} compiles no sources of its own; "
       "give a library or an executable of this project")
   endif()
   if(NOT language MATCHES "^(C|CXX)$")
     message(FATAL_ERROR "${caller}: LANGUAGE must be C or CXX, not ${language}")
   endif()
-  string(REPLACE CXX .cpp extension "${language}")
-  string(REPLACE C .c extension "${extension}")
-  set(${extension_var} ${extension} PARENT_SCOPE)
   get_property(languages GLOBAL PROPERTY ENABLED_LANGUAGES)
   if(NOT language IN_LIST languages)
     message(FATAL_ERROR "${caller}: the tables of ${target} are compiled as "
@@ -207,6 +185,9 @@ function(_quarnel_check_target caller target language extension_var)
       "LANGUAGES of project() or call enable_language(${language}), "
       "or choose the other one with LANGUAGE")
   endif()
+  string(REPLACE CXX .cpp extension "${language}")
+  string(REPLACE C .c extension "${extension}")
+  set(${extension_var} ${extension} PARENT_SCOPE)
 endfunction()
 
 # One .anm file: its claims on a name and a label, the rule that makes
@@ -217,6 +198,7 @@ endfunction()
 function(_quarnel_add_file file tables_var wrapper_var)
   cmake_path(GET file FILENAME NAME)
   cmake_path(GET file PARENT_PATH dir)
+  _quarnel_pavrin_check_name(${caller} "${file}" "#<>$")
   # The name stem quarnel gives the tables: "anm_" and the name, with -l
   # lower-casing it, then every character outside [0-9A-Za-z_] (every byte
   # of a non-ASCII one, too) made '_'.
@@ -225,39 +207,36 @@ function(_quarnel_add_file file tables_var wrapper_var)
     string(TOLOWER "${LABEL}" LABEL)
   endif()
   string(REGEX REPLACE "[^0-9A-Za-z_]" "_" LABEL "${LABEL}")
-  _quarnel_pavrin_claim(quarnel_add_tables "${out_dir}" "${NAME}" "${file}"
-    "have the same name, so their tables would overwrite each other in ${out_dir}; rename one or give the target another OUTPUT_DIR")
-  _quarnel_pavrin_claim(quarnel_add_tables "${target}" "${LABEL}" "${file}"
-    "give the same table names (${LABEL}_seq, ${LABEL}_ptr), which would clash when ${target} is linked; rename one")
-  _quarnel_warn_shared_label("${LABEL}" "${file}" "${target}")
+  set(overwrite "have the same name, so their tables would overwrite each other in ${out_dir}")
+  _quarnel_pavrin_claim(${caller} "${out_dir}" "${NAME}" "${file}"
+    "${overwrite}; rename one or give the target another OUTPUT_DIR")
+  set(same "give the same table names (${LABEL}_seq, ${LABEL}_ptr), which")
+  _quarnel_pavrin_claim(${caller} "${target}" "${LABEL}" "${file}"
+    "${same} would clash when ${target} is linked; rename one")
+  _quarnel_pavrin_claim(${caller} labels "${LABEL}" "${file} (target ${target})"
+    "${same} clash if the two targets are linked into one program" WARNING)
 
   # quarnel shows the name it was given in the text and takes its label from
   # it, so it runs in the file's folder on the bare name: no build path in
   # the output, the same bytes from every build folder. It reads "--x" as
-  # the file -x.
+  # the file -x. Its output goes to a temporary file, renamed into place
+  # only when it succeeded: it writes part of its text before it notices a
+  # bad input. One an interrupted build left is written over and renamed by
+  # the next build, which finds no NAME.c.
   if(NAME STREQUAL "-")
-    message(FATAL_ERROR "quarnel_add_tables: ${file}: quarnel reads a file named - only as "
+    message(FATAL_ERROR "${caller}: ${file}: quarnel reads a file named - only as "
       "standard input; rename it")
-  endif()
-  if(NAME MATCHES "[$]")
-    message(FATAL_ERROR "quarnel_add_tables: ${file}: CMake cannot compile a wrapper whose "
-      "name holds $; rename the file")
   endif()
   set(argument "${NAME}")
   if(NAME MATCHES "^-")
     set(argument "-${NAME}")
   endif()
-  # The output goes to a temporary file, renamed into place only when
-  # quarnel succeeded: it writes part of its text before it notices a bad
-  # input. One an interrupted build left is written over and renamed by the
-  # next build, which finds no NAME.c.
   set(tables "${out_dir}/${NAME}.c")
-  set(quarnel "$<TARGET_FILE:quarnel-pavrin::quarnel>")
-  _quarnel_pavrin_add_command(quarnel_add_tables "${tables}"
+  _quarnel_pavrin_add_command(${caller} "${tables}"
     COMMAND quarnel-pavrin::quarnel ${options} "${argument}" > "${tables}.tmp"
     RENAME "${tables}.tmp" "${tables}"
     WORKING_DIRECTORY "${dir}"
-    DEPENDS "${file}" "${quarnel}"
+    DEPENDS "${file}" "$<TARGET_FILE:quarnel-pavrin::quarnel>"
     COMMENT "Generating ${NAME}.c with quarnel")
 
   set(HEADER "${header_name}")
@@ -268,47 +247,25 @@ function(_quarnel_add_file file tables_var wrapper_var)
   set(${wrapper_var} "${wrapper}" PARENT_SCOPE)
 endfunction()
 
-# The commands that make the tables belong to a target of the calling
-# directory, which <target> waits for: CMake only runs a custom command for
-# targets of the directory that added it, and <target> may live elsewhere.
-function(_quarnel_add_generator target outputs)
-  set(generator "${target}_quarnel_tables")
-  set(count 1)
-  while(TARGET ${generator})
-    math(EXPR count "${count} + 1")
-    set(generator "${target}_quarnel_tables_${count}")
-  endwhile()
-  add_custom_target(${generator} DEPENDS ${outputs})
-  _quarnel_pavrin_wait_for_tools(${generator})
-  add_dependencies(${target} ${generator})
-endfunction()
-
 function(quarnel_add_tables target)
   set(caller quarnel_add_tables)
   cmake_parse_arguments(PARSE_ARGV 1 arg "LOWER;REVERSE" "HEADER;LANGUAGE;OUTPUT_DIR" "FILES")
-  _quarnel_pavrin_check_arguments(${caller})
-  if(NOT arg_HEADER)
-    message(FATAL_ERROR "${caller}: HEADER <header> is required: the header that "
-      "defines SEQ, SPT, seq() and spt() for the generated tables")
-  endif()
-  if(NOT arg_FILES)
-    message(FATAL_ERROR "${caller}: FILES is required, followed by the .anm files")
-  endif()
+  _quarnel_pavrin_check_arguments(${caller}
+    "HEADER <header> is required: the header that defines SEQ, SPT, seq() and spt() for the generated tables"
+    "FILES is required, followed by the .anm files")
   if(NOT arg_LANGUAGE)
     set(arg_LANGUAGE C)
   endif()
   _quarnel_check_target(${caller} "${target}" "${arg_LANGUAGE}" wrapper_extension)
-  _quarnel_pavrin_require_host_tool(${caller} quarnel)
 
   cmake_path(ABSOLUTE_PATH arg_HEADER NORMALIZE OUTPUT_VARIABLE header)
   cmake_path(GET header FILENAME header_name)
   cmake_path(GET header PARENT_PATH header_dir)
+  set(out_dir "${target}_quarnel")
   if(arg_OUTPUT_DIR)
-    cmake_path(ABSOLUTE_PATH arg_OUTPUT_DIR BASE_DIRECTORY "${CMAKE_CURRENT_BINARY_DIR}"
-      NORMALIZE OUTPUT_VARIABLE out_dir)
-  else()
-    set(out_dir "${CMAKE_CURRENT_BINARY_DIR}/${target}_quarnel")
+    set(out_dir "${arg_OUTPUT_DIR}")
   endif()
+  cmake_path(ABSOLUTE_PATH out_dir BASE_DIRECTORY "${CMAKE_CURRENT_BINARY_DIR}" NORMALIZE)
   file(MAKE_DIRECTORY "${out_dir}/wrap")
   set(options)
   if(arg_LOWER)
@@ -319,20 +276,30 @@ function(quarnel_add_tables target)
   endif()
   _quarnel_read_template(header_text wrapper_text)
 
-  _quarnel_pavrin_check_inputs(${caller} "${header}")
   set(files)
   set(outputs)
   set(wrappers)
   foreach(file IN LISTS arg_FILES)
     cmake_path(ABSOLUTE_PATH file NORMALIZE)
-    _quarnel_pavrin_check_name(${caller} "${file}" ON)
     _quarnel_add_file("${file}" tables wrapper)
     list(APPEND files "${file}")
     list(APPEND outputs "${tables}")
     list(APPEND wrappers "${wrapper}")
   endforeach()
-  _quarnel_pavrin_check_inputs(${caller} ${files})
-  _quarnel_add_generator(${target} "${outputs}")
+  _quarnel_pavrin_check_inputs(${caller} "${header}" ${files})
+
+  # The commands belong to a target of the calling directory, which
+  # <target> waits for: CMake only runs a custom command for targets of the
+  # directory that added it, and <target> may live elsewhere.
+  set(generator "${target}_quarnel_tables")
+  set(count 1)
+  while(TARGET ${generator})
+    math(EXPR count "${count} + 1")
+    set(generator "${target}_quarnel_tables_${count}")
+  endwhile()
+  add_custom_target(${generator} DEPENDS ${outputs})
+  _quarnel_pavrin_use_tool(${caller} quarnel ${generator})
+  add_dependencies(${target} ${generator})
   target_sources(${target} PRIVATE ${wrappers})
   target_include_directories(${target} PUBLIC "$<BUILD_INTERFACE:${out_dir}>"
                                               "$<BUILD_INTERFACE:${header_dir}>")
@@ -373,18 +340,12 @@ endfunction()
 function(pavrin_join output)
   set(caller pavrin_join)
   cmake_parse_arguments(PARSE_ARGV 1 arg "HORIZONTAL" "TARGET;WIDTH;HEIGHT;CELL" "INPUTS")
-  _quarnel_pavrin_check_arguments(${caller})
-  if(NOT arg_TARGET)
-    message(FATAL_ERROR "${caller}: TARGET <name> is required: the target that makes ${output}")
-  endif()
+  _quarnel_pavrin_check_arguments(${caller}
+    "TARGET <name> is required: the target that makes ${output}"
+    "INPUTS is required, followed by the .map files")
   if(TARGET "${arg_TARGET}")
     message(FATAL_ERROR "${caller}: a target named ${arg_TARGET} already exists")
   endif()
-  if(NOT arg_INPUTS)
-    message(FATAL_ERROR "${caller}: INPUTS is required, followed by the .map files")
-  endif()
-  _quarnel_pavrin_require_host_tool(${caller} pavrin)
-
   set(options)
   if(arg_HORIZONTAL)
     list(APPEND options -x)
@@ -399,6 +360,7 @@ function(pavrin_join output)
   endforeach()
 
   cmake_path(ABSOLUTE_PATH output BASE_DIRECTORY "${CMAKE_CURRENT_BINARY_DIR}" NORMALIZE)
+  _quarnel_pavrin_check_name(${caller} "${output}" "#<>")
   _quarnel_pavrin_claim(${caller} pavrin_join "${output}" "TARGET ${arg_TARGET}"
     "both make ${output}; give one of them another output")
   cmake_path(GET output PARENT_PATH output_dir)
@@ -408,16 +370,14 @@ function(pavrin_join output)
     cmake_path(ABSOLUTE_PATH input NORMALIZE)
     list(APPEND inputs "${input}")
   endforeach()
-  _quarnel_pavrin_check_name(${caller} "${output}" ON)
   _quarnel_pavrin_check_inputs(${caller} ${inputs})
 
   # pavrin reads every input before it opens the output, and a failed run
   # leaves the output untouched, so it writes the output itself.
-  set(pavrin "$<TARGET_FILE:quarnel-pavrin::pavrin>")
   _quarnel_pavrin_add_command(${caller} "${output}"
     COMMAND quarnel-pavrin::pavrin ${options} "-o${output}" ${inputs}
-    DEPENDS ${inputs} "${pavrin}"
+    DEPENDS ${inputs} "$<TARGET_FILE:quarnel-pavrin::pavrin>"
     COMMENT "Joining maps into ${output} with pavrin")
   add_custom_target(${arg_TARGET} ALL DEPENDS "${output}")
-  _quarnel_pavrin_wait_for_tools(${arg_TARGET})
+  _quarnel_pavrin_use_tool(${caller} pavrin ${arg_TARGET})
 endfunction()

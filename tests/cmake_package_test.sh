@@ -163,8 +163,8 @@ failed|add_library(c STATIC); quarnel_add_tables(c HEADR anm.h LOWR FILES walk.a
 failed|add_library(c STATIC); quarnel_add_tables(c HEADER anm.h FILES sprites/Jump.anm); add_library(d STATIC); quarnel_add_tables(d HEADER anm.h FILES nowhere.anm)|quarnel_add_tables: SRC/nowhere.anm does not exist, and no rule of this build makes it| mistake.cmake:4 (quarnel_add_tables)
 failed|pavrin_join(a.map TARGET a INPUTS left.map nowhere.map)|pavrin_join: SRC/nowhere.map does not exist, and no rule of this build makes it| mistake.cmake:1 (pavrin_join)
 failed|add_library(c STATIC); quarnel_add_tables(c HEADER anm.h FILES [[st*r.anm]])|quarnel_add_tables: SRC/st*r.anm: make would read *, ? or [ in a rule as a pattern
-failed|add_library(c STATIC); quarnel_add_tables(c HEADER anm.h FILES [[a$b.anm]])|quarnel_add_tables: SRC/a$b.anm: CMake cannot compile a wrapper whose name holds $
-failed|add_library(c STATIC); quarnel_add_tables(c HEADER anm.h FILES [[a\b.anm]])|quarnel_add_tables: SRC/a\b.anm: CMake cannot give a rule a file name with \ or a line break
+failed|add_library(c STATIC); quarnel_add_tables(c HEADER anm.h FILES [[a$b.anm]])|quarnel_add_tables: SRC/a$b.anm: CMake cannot carry a name with \ or a line break into a rule, nor one with #, < or > into a file it makes, nor $ into one it compiles
+failed|add_library(c STATIC); quarnel_add_tables(c HEADER anm.h FILES [[a\b.anm]])|quarnel_add_tables: SRC/a\b.anm: CMake cannot carry
 passed|pavrin_join(a.map TARGET a WIDTH 0377 HEIGHT 0xFF CELL 255 INPUTS ${CMAKE_BINARY_DIR}/l.map); add_custom_command(OUTPUT l.map COMMAND ${CMAKE_COMMAND} -E copy ${CMAKE_SOURCE_DIR}/left.map l.map)|-- Generating done
 failed|pavrin_join(maps/joined.map TARGET early INPUTS left.map)|pavrin_join: TARGET joined and TARGET early both make BUILD/maps/joined.map
 failed|pavrin_join(a.map TARGET a WIDTH 0400 INPUTS left.map)|pavrin_join: WIDTH 0400 lies outside 0-255
