@@ -1,8 +1,7 @@
 # quarnel_add_tables() and pavrin_join(), documented at the top of
-# quarnel-pavrin-config.cmake. Loaded by that file, and by the project's own
-# CMakeLists.txt so that they also work when it is added with
-# add_subdirectory(). Messages have no full stop inside them: CMake puts two
-# blanks after one.
+# quarnel-pavrin-config.cmake, which loads them, as does the project's
+# CMakeLists.txt for add_subdirectory(). Messages have no full stop inside
+# them: CMake puts two blanks after one.
 
 # Stops on arguments the caller did not mean: unknown words, or a keyword
 # without its value, one per line as CMake shows indented lines. Each
@@ -24,11 +23,10 @@ function(_quarnel_pavrin_check_arguments caller)
   endforeach()
 endfunction()
 
-# Names no rule can carry stop the configure step: CMake reads a \ in a
-# rule's file as a folder separator, a line break ends a command, and the
-# file a rule makes may hold none of the characters MADE (#, < and >, and
-# $ too for one that is compiled). CMake also writes rules for make with *, ?
-# and [ as they are, which make expands as patterns matching other files.
+# Names no rule can carry stop the configure step: CMake reads \ in a rule's
+# file as a folder separator, a line break ends a command, a file a rule
+# makes holds none of MADE (#, < and >, and $ if compiled), and make
+# expands the *, ? and [ that CMake writes as they are as patterns.
 function(_quarnel_pavrin_check_name caller file made)
   if(file MATCHES "[\\\n${made}]")
     message(FATAL_ERROR "${caller}: ${file}: CMake cannot carry a name with \\ or a line "
@@ -60,10 +58,9 @@ endfunction()
 # tool's target; RENAME <from> <to> then moves the tool's output into place.
 # make and Ninja hand it to /bin/sh, where VERBATIM leaves ?, [, ], { and }
 # unquoted: m[1].map would be read as m1.map. There each word but the tool
-# (CMake quotes that) and the shell's operators goes between single quotes
-# here, ' written as '\'' and $ doubled for make and Ninja, and the command
-# is not VERBATIM: CMake then only writes a blank as "\ ", so a blank stays
-# outside the quotes. CMake's cd into WORKING_DIRECTORY has no such quotes.
+# (CMake quotes that) and the shell's operators is single-quoted here, '
+# as '\'' and $ doubled for make and Ninja, and not VERBATIM, so CMake only
+# writes a blank as "\ ", outside the quotes. Its cd has no such quotes.
 function(_quarnel_pavrin_add_command caller output)
   cmake_parse_arguments(PARSE_ARGV 2 arg "" "COMMENT;WORKING_DIRECTORY" "COMMAND;DEPENDS;RENAME")
   if(NOT (CMAKE_HOST_UNIX AND CMAKE_GENERATOR MATCHES "^(Ninja|Unix Makefiles)"))
@@ -96,11 +93,10 @@ function(_quarnel_pavrin_add_command caller output)
     WORKING_DIRECTORY "${arg_WORKING_DIRECTORY}" COMMENT "${arg_COMMENT}")
 endfunction()
 
-# The tools run at build time, so they must be programs of the build
-# machine: a package's, those a cross build that takes this project in
-# builds apart for the build machine (host-tools.cmake), which TARGET then
-# waits for, or those of a native build. Only a cross build of this project
-# itself has tools for the target alone.
+# The tools run at build time, so they must be the build machine's: a
+# package's, a native build's, or those a cross build that takes this
+# project in builds apart (host-tools.cmake), which TARGET then waits for.
+# Only a cross build of this project itself has tools for the target alone.
 function(_quarnel_pavrin_use_tool caller tool target)
   if(NOT TARGET quarnel-pavrin::${tool})
     message(FATAL_ERROR "${caller}: there is no target quarnel-pavrin::${tool}; "
@@ -119,12 +115,11 @@ function(_quarnel_pavrin_use_tool caller tool target)
   endif()
 endfunction()
 
-# Two calls whose outputs would land on the same KEY (a file name in one
-# folder, a label in one target, the output of pavrin_join()) are refused
-# rather than overwriting each other, racing or clashing at link time. A
-# label in two targets clashes only if both are linked into one program,
-# which CMake cannot foresee: LEVEL WARNING. The keys and who took them are
-# kept in global properties named after SPACE.
+# Two calls whose outputs would land on one KEY (a file name in a folder, a
+# label in a target, a pavrin_join() output) are refused rather than
+# overwriting each other, racing or clashing at link time; a label in two
+# targets clashes only if both go into one program: LEVEL WARNING. The keys
+# and who took them are kept in global properties named after SPACE.
 function(_quarnel_pavrin_claim caller space key owner problem)
   get_property(keys GLOBAL PROPERTY "_quarnel_keys:${space}")
   get_property(owners GLOBAL PROPERTY "_quarnel_owners:${space}")
@@ -140,10 +135,10 @@ function(_quarnel_pavrin_claim caller space key owner problem)
   set_property(GLOBAL APPEND PROPERTY "_quarnel_owners:${space}" "${owner}")
 endfunction()
 
-# The texts of NAME.h and of the wrapper, from the template that the Make
-# fragment reads too: beside the fragment in an install
-# (share/quarnel-pavrin/), beside the package files in a build folder, in
-# make/ in the source tree. A change to it configures the project again.
+# The texts of NAME.h and of the wrapper, from the template the Make fragment
+# reads too: beside it in an install (share/quarnel-pavrin/), beside the
+# package in a build folder, in make/ in the source tree. A change to it
+# configures the project again.
 function(_quarnel_read_template header_var wrapper_var)
   set(here "${CMAKE_CURRENT_FUNCTION_LIST_DIR}")
   find_file(template quarnel-pavrin-template.mk NO_CACHE NO_DEFAULT_PATH NO_CMAKE_FIND_ROOT_PATH
@@ -162,19 +157,10 @@ function(_quarnel_read_template header_var wrapper_var)
   endforeach()
 endfunction()
 
-# <target> must compile sources of its own, in an enabled language C or
-# CXX; sets the wrappers' extension.
-function(_quarnel_check_target caller target language extension_var)
-  if(NOT TARGET "${target}")
-    message(FATAL_ERROR "${caller}: ${target} is not a target; create it first "
-      "(add_library() or add_executable())")
-  endif()
-  get_target_property(type "${target}" TYPE)
-  get_target_property(imported "${target}" IMPORTED)
-  if(imported OR type MATCHES "^(INTERFACE_LIBRARY|UTILITY)$")
-    message(FATAL_ERROR "${caller}: ${target} compiles no sources of its own; "
-      "give a library or an executable of this project")
-  endif()
+# The tables are compiled in an enabled language, C or CXX; sets the
+# wrappers' extension. A <target> that compiles no sources of its own is
+# CMake's own error.
+function(_quarnel_check_language caller target language extension_var)
   if(NOT language MATCHES "^(C|CXX)$")
     message(FATAL_ERROR "${caller}: LANGUAGE must be C or CXX, not ${language}")
   endif()
@@ -193,9 +179,9 @@ endfunction()
 # One .anm file: its claims on a name and a label, the rule that makes
 # NAME.c, and NAME.h and the wrapper written now (file(CONFIGURE) leaves a
 # file whose text is unchanged alone, so a new configure run recompiles
-# nothing). Reads the settings of quarnel_add_tables() (target, out_dir,
-# options, template texts).
-function(_quarnel_add_file file tables_var wrapper_var)
+# nothing). Reads the settings of quarnel_add_tables() and adds to its
+# outputs and wrappers.
+function(_quarnel_add_file file)
   cmake_path(GET file FILENAME NAME)
   cmake_path(GET file PARENT_PATH dir)
   _quarnel_pavrin_check_name(${caller} "${file}" "#<>$")
@@ -218,11 +204,10 @@ function(_quarnel_add_file file tables_var wrapper_var)
 
   # quarnel shows the name it was given in the text and takes its label from
   # it, so it runs in the file's folder on the bare name: no build path in
-  # the output, the same bytes from every build folder. It reads "--x" as
-  # the file -x. Its output goes to a temporary file, renamed into place
-  # only when it succeeded: it writes part of its text before it notices a
-  # bad input. One an interrupted build left is written over and renamed by
-  # the next build, which finds no NAME.c.
+  # the output. It reads "--x" as the file -x. It writes part of its text
+  # before it notices a bad input, so its output is renamed into place only
+  # on success; a temporary file an interrupted build left is written over
+  # and renamed by the next build, which finds no NAME.c.
   if(NAME STREQUAL "-")
     message(FATAL_ERROR "${caller}: ${file}: quarnel reads a file named - only as "
       "standard input; rename it")
@@ -243,8 +228,8 @@ function(_quarnel_add_file file tables_var wrapper_var)
   file(CONFIGURE OUTPUT "${out_dir}/${NAME}.h" CONTENT "${header_text}" @ONLY)
   set(wrapper "${out_dir}/wrap/${NAME}${wrapper_extension}")
   file(CONFIGURE OUTPUT "${wrapper}" CONTENT "${wrapper_text}" @ONLY)
-  set(${tables_var} "${tables}" PARENT_SCOPE)
-  set(${wrapper_var} "${wrapper}" PARENT_SCOPE)
+  set(outputs ${outputs} "${tables}" PARENT_SCOPE)
+  set(wrappers ${wrappers} "${wrapper}" PARENT_SCOPE)
 endfunction()
 
 function(quarnel_add_tables target)
@@ -256,7 +241,7 @@ function(quarnel_add_tables target)
   if(NOT arg_LANGUAGE)
     set(arg_LANGUAGE C)
   endif()
-  _quarnel_check_target(${caller} "${target}" "${arg_LANGUAGE}" wrapper_extension)
+  _quarnel_check_language(${caller} "${target}" "${arg_LANGUAGE}" wrapper_extension)
 
   cmake_path(ABSOLUTE_PATH arg_HEADER NORMALIZE OUTPUT_VARIABLE header)
   cmake_path(GET header FILENAME header_name)
@@ -281,10 +266,8 @@ function(quarnel_add_tables target)
   set(wrappers)
   foreach(file IN LISTS arg_FILES)
     cmake_path(ABSOLUTE_PATH file NORMALIZE)
-    _quarnel_add_file("${file}" tables wrapper)
+    _quarnel_add_file("${file}")
     list(APPEND files "${file}")
-    list(APPEND outputs "${tables}")
-    list(APPEND wrappers "${wrapper}")
   endforeach()
   _quarnel_pavrin_check_inputs(${caller} "${header}" ${files})
 
@@ -320,18 +303,13 @@ function(_pavrin_check_number caller setting value)
     message(FATAL_ERROR "${caller}: ${setting} ${value} is not a number "
       "(pavrin reads decimal, 0x hexadecimal and 0 octal)")
   endif()
-  # Past three digits, leading zeros aside, the value is above 255 in any base.
+  # Past three digits, leading zeros aside, the value is above 255 in any
+  # base; up to three, their value is (d1 * base + d2) * base + d3.
   string(REGEX REPLACE "^0+" "" digits "${CMAKE_MATCH_1}")
-  string(REGEX MATCHALL "." digits "${digits}")
-  list(LENGTH digits length)
-  set(number 256)
-  if(length LESS_EQUAL 3)
-    set(number 0)
-    foreach(digit IN LISTS digits)
-      math(EXPR number "${number} * ${base} + 0x${digit}")
-    endforeach()
-  endif()
-  if(number GREATER 255)
+  string(LENGTH "${digits}" length)
+  string(REGEX REPLACE "^.*(.)(.)(.)$" "(0x\\1*${base}+0x\\2)*${base}+0x\\3" number "000${digits}")
+  math(EXPR number "${number}")
+  if(length GREATER 3 OR number GREATER 255)
     message(FATAL_ERROR "${caller}: ${setting} ${value} lies outside 0-255, "
       "the sizes a map header holds")
   endif()
@@ -343,9 +321,6 @@ function(pavrin_join output)
   _quarnel_pavrin_check_arguments(${caller}
     "TARGET <name> is required: the target that makes ${output}"
     "INPUTS is required, followed by the .map files")
-  if(TARGET "${arg_TARGET}")
-    message(FATAL_ERROR "${caller}: a target named ${arg_TARGET} already exists")
-  endif()
   set(options)
   if(arg_HORIZONTAL)
     list(APPEND options -x)
