@@ -68,15 +68,17 @@ their output to ``configure.log`` and ``build.log`` in
 ``quarnel_pavrin_host-prefix/src/quarnel_pavrin_host-stamp/`` of the
 project's build folder; a step that fails says, in the game's build
 output, that this build of the tools for the build machine failed, with
-which compiler, and shows the error lines of its log. With ``QUARNEL_PAVRIN_INSTALL`` set to ``ON`` the tools
-are also built for the target and installed with the game, package and
-all; the functions still run the build machine's.
+which compiler, and shows the error lines of its log. With
+``QUARNEL_PAVRIN_INSTALL`` set to ``ON`` the tools are also built for the
+target and installed with the game, package and all; the functions still
+run the build machine's.
 
 Cache variables of a cross build:
 
 ``QUARNEL_PAVRIN_HOST_CXX_COMPILER``
   The C++ compiler for the build of the tools for the build machine.
-  Empty (the default): the one CMake finds there, ``c++`` on the ``PATH``.
+  Empty (the default): the one CMake finds on the ``PATH`` (``c++``
+  first); ``CXX`` in the environment is the target's and is ignored.
   A name that is no program of the build machine stops the configure step.
 ``QUARNEL_PAVRIN_HOST_CXX_FLAGS``
   The C++ compiler flags of that build (default: none).
@@ -185,13 +187,15 @@ folder that neither exists nor is the ``OUTPUT`` of an
 ``add_custom_command()`` called before; CMake's call stack shows the line.
 A missing input inside the build folder is left to the build.
 
-Every file name and option reaches the tool as one argument, untouched by
-the shell. Names CMake cannot carry stop the configure step, naming the
-file: one with ``\`` or a line break; ``#``, ``<`` or ``>`` in a file the
-build makes (``NAME.c``, ``<output>``); ``$`` in an ``.anm`` file's name
-(its wrapper is compiled); with the Makefile generators, ``*``, ``?`` or
-``[``, which make reads as patterns; and an ``.anm`` file in a folder
-whose name holds ``?``, ``[``, ``]``, ``{`` or ``}``.
+With make or Ninja on a Unix host, every file name and option reaches the
+tool as one argument, untouched by the shell; other generators get CMake's
+own ``VERBATIM`` quoting. Names CMake cannot carry stop the configure step,
+naming the file: one with ``\`` or a line break; ``#``, ``<`` or ``>`` in a
+file the build makes (``NAME.c``, ``<output>``); ``$`` in an ``.anm`` file's
+name (its wrapper is compiled); with the Makefile generators, ``*``, ``?``
+or ``[``, which make reads as patterns; and, with make or Ninja, an
+``.anm`` file in a folder whose name holds ``?``, ``[``, ``]``, ``{`` or
+``}``.
 #]=======================================================================]
 
 include("${CMAKE_CURRENT_LIST_DIR}/quarnel-pavrin-targets.cmake")
