@@ -119,7 +119,8 @@ endfunction()
 # label in a target, a pavrin_join() output) are refused rather than
 # overwriting each other, racing or clashing at link time; a label in two
 # targets clashes only if both go into one program: LEVEL WARNING. The keys
-# and who took them are kept in global properties named after SPACE.
+# and who took them are kept in global properties named after SPACE, whose
+# names hold a blank or a /, which a target's name cannot.
 function(_quarnel_pavrin_claim caller space key owner problem)
   get_property(keys GLOBAL PROPERTY "_quarnel_keys:${space}")
   get_property(owners GLOBAL PROPERTY "_quarnel_owners:${space}")
@@ -197,9 +198,9 @@ function(_quarnel_add_file file)
   _quarnel_pavrin_claim(${caller} "${out_dir}" "${NAME}" "${file}"
     "${overwrite}; rename one or give the target another OUTPUT_DIR")
   set(same "give the same table names (${LABEL}_seq, ${LABEL}_ptr), which")
-  _quarnel_pavrin_claim(${caller} "${target}" "${LABEL}" "${file}"
+  _quarnel_pavrin_claim(${caller} "target ${target}" "${LABEL}" "${file}"
     "${same} would clash when ${target} is linked; rename one")
-  _quarnel_pavrin_claim(${caller} labels "${LABEL}" "${file} (target ${target})"
+  _quarnel_pavrin_claim(${caller} "all targets" "${LABEL}" "${file} (target ${target})"
     "${same} clash if the two targets are linked into one program" WARNING)
 
   # quarnel shows the name it was given in the text and takes its label from
@@ -336,7 +337,7 @@ function(pavrin_join output)
 
   cmake_path(ABSOLUTE_PATH output BASE_DIRECTORY "${CMAKE_CURRENT_BINARY_DIR}" NORMALIZE)
   _quarnel_pavrin_check_name(${caller} "${output}" "#<>")
-  _quarnel_pavrin_claim(${caller} pavrin_join "${output}" "TARGET ${arg_TARGET}"
+  _quarnel_pavrin_claim(${caller} "pavrin_join outputs" "${output}" "TARGET ${arg_TARGET}"
     "both make ${output}; give one of them another output")
   cmake_path(GET output PARENT_PATH output_dir)
   file(MAKE_DIRECTORY "${output_dir}")
