@@ -4,7 +4,9 @@
 #   native: the program reads the tables, the joined map is right, each
 #     NAME.c is quarnel's own output byte for byte and the same from a second
 #     build folder; a build remakes the outputs after an input or the
-#     installed tools change, and not otherwise; clashing files are refused.
+#     installed tools change, and not otherwise; clashing files are refused;
+#     names a shell would run or expand reach the tools as they are, under
+#     Ninja and make.
 #   s390x: cross-built with a toolchain that confines package search to the
 #     target's root, given the host package by quarnel-pavrin_DIR, and run
 #     under qemu. Exits 77 (skipped) without the cross compilers or qemu.

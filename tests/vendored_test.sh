@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds tests/vendored, taking quarnel-pavrin in with add_subdirectory() or FetchContent,
 # natively, for s390x, or bare-metal ARM with C++ or C only: its tables and map must be the
-# native tools' bytes, its objects the target's. Exits 77 without the compiler.
+# native tools' bytes, its objects the target's; ARM with the target's flags in the environment,
+# the host build's own flags and a wrong host compiler. Exits 77 without the compiler.
 #   tests/vendored_test.sh BUILD_DIR native|s390x|arm|arm-c
 set -euo pipefail
 build=$1 mode=$2
