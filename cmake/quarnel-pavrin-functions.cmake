@@ -1,11 +1,10 @@
 # quarnel_add_tables() and pavrin_join(), documented at the top of
-# quarnel-pavrin-config.cmake, which loads them, as does the project's
-# CMakeLists.txt for add_subdirectory(). Messages have no full stop inside
-# them: CMake puts two blanks after one.
+# quarnel-pavrin-config.cmake. Messages have no full stop inside them:
+# CMake puts two blanks after one.
 
-# Stops on arguments the caller did not mean: unknown words, or a keyword
-# without its value, one per line as CMake shows indented lines. Each
-# further argument is the message for a required keyword, its first word.
+# Stops on unknown words or a keyword without its value, one per line as
+# CMake shows indented lines; each further argument is the message for a
+# missing required keyword, its first word.
 function(_quarnel_pavrin_check_arguments caller)
   set(kinds UNPARSED_ARGUMENTS KEYWORDS_MISSING_VALUES)
   set(problems "unknown arguments" "no value given for")
@@ -23,15 +22,13 @@ function(_quarnel_pavrin_check_arguments caller)
   endforeach()
 endfunction()
 
-# Names no rule can carry stop the configure step: CMake reads \ in a rule's
-# file as a folder separator, a line break ends a command, a file a rule
-# makes holds none of MADE (#, < and >, and $ if compiled), and make
-# expands the *, ? and [ that CMake writes as they are as patterns.
+# Names no rule can carry stop the configure step: CMake reads \ as a folder
+# separator, a line break ends a command, a made file holds none of MADE,
+# and make reads *, ? and [ in a rule as patterns.
 function(_quarnel_pavrin_check_name caller file made)
   if(file MATCHES "[\\\n${made}]")
-    message(FATAL_ERROR "${caller}: ${file}: CMake cannot carry a name with \\ or a line "
-      "break into a rule, nor one with #, < or > into a file it makes, nor $ into one it "
-      "compiles; rename it")
+    message(FATAL_ERROR "${caller}: ${file}: CMake cannot carry a name with \\ or a line break "
+      "into a rule, nor one with #, < or > into a file it makes, nor $ into one it compiles; rename it")
   endif()
   if(CMAKE_GENERATOR MATCHES "Makefiles" AND file MATCHES "[*?[]")
     message(FATAL_ERROR "${caller}: ${file}: make would read *, ? or [ in a rule as a "
@@ -39,10 +36,9 @@ function(_quarnel_pavrin_check_name caller file made)
   endif()
 endfunction()
 
-# An input outside the build folder that neither exists nor is the output of
-# a rule added so far is a mistake no later rule can mend, as rules write
-# into the build folder: stopping here shows the call in CMake's call stack.
-# A missing file inside the build folder is left to the build.
+# A missing input outside the build folder that no rule added so far makes
+# is a mistake no later rule can mend (rules write into the build folder):
+# stopping here shows the call in CMake's call stack.
 function(_quarnel_pavrin_check_inputs caller)
   foreach(file IN LISTS ARGN)
     _quarnel_pavrin_check_name(${caller} "${file}" "")
@@ -54,13 +50,11 @@ function(_quarnel_pavrin_check_inputs caller)
   endforeach()
 endfunction()
 
-# Adds the rule that makes OUTPUT with COMMAND, whose first word is the
-# tool's target; RENAME <from> <to> then moves the tool's output into place.
-# make and Ninja hand it to /bin/sh, where VERBATIM leaves ?, [, ], { and }
-# unquoted: m[1].map would be read as m1.map. There each word but the tool
-# (CMake quotes that) and the shell's operators is single-quoted here, '
-# as '\'' and $ doubled for make and Ninja, and not VERBATIM, so CMake only
-# writes a blank as "\ ", outside the quotes. Its cd has no such quotes.
+# Adds the rule that makes OUTPUT with COMMAND (the tool's target first);
+# RENAME <from> <to> then moves the output into place. make and Ninja hand
+# it to /bin/sh, where VERBATIM leaves ?, [, ], { and } bare (m[1].map would
+# be m1.map), so there every word but the tool (CMake quotes it) and the
+# shell's operators is single-quoted here, ' as '\'' and $ doubled.
 function(_quarnel_pavrin_add_command caller output)
   cmake_parse_arguments(PARSE_ARGV 2 arg "" "COMMENT;WORKING_DIRECTORY" "COMMAND;DEPENDS;RENAME")
   if(NOT (CMAKE_HOST_UNIX AND CMAKE_GENERATOR MATCHES "^(Ninja|Unix Makefiles)"))
@@ -94,9 +88,8 @@ function(_quarnel_pavrin_add_command caller output)
 endfunction()
 
 # The tools run at build time, so they must be the build machine's: a
-# package's, a native build's, or those a cross build that takes this
-# project in builds apart (host-tools.cmake), which TARGET then waits for.
-# Only a cross build of this project itself has tools for the target alone.
+# package's, a native build's, or the host build's (host-tools.cmake), which
+# TARGET then waits for. A cross build of this project has target tools.
 function(_quarnel_pavrin_use_tool caller tool target)
   if(NOT TARGET quarnel-pavrin::${tool})
     message(FATAL_ERROR "${caller}: there is no target quarnel-pavrin::${tool}; "
@@ -104,9 +97,9 @@ function(_quarnel_pavrin_use_tool caller tool target)
   endif()
   get_target_property(built_here quarnel-pavrin::${tool} ALIASED_TARGET)
   if(built_here AND CMAKE_CROSSCOMPILING)
-    message(FATAL_ERROR "${caller}: this is a cross build of quarnel-pavrin itself, so the "
-      "${tool} built here runs on the target, not on this machine; load the build "
-      "machine's tools with find_package(quarnel-pavrin 1.0 CONFIG REQUIRED) and "
+    message(FATAL_ERROR "${caller}: this is a cross build of quarnel-pavrin itself, so the ${tool} "
+      "built here runs on the target, not on this machine; load the build machine's tools with "
+      "find_package(quarnel-pavrin 1.0 CONFIG REQUIRED) and "
       "-Dquarnel-pavrin_DIR=<host prefix>/share/cmake/quarnel-pavrin")
   endif()
   get_property(host_build GLOBAL PROPERTY quarnel_pavrin_host_build)
@@ -115,12 +108,11 @@ function(_quarnel_pavrin_use_tool caller tool target)
   endif()
 endfunction()
 
-# Two calls whose outputs would land on one KEY (a file name in a folder, a
-# label in a target, a pavrin_join() output) are refused rather than
-# overwriting each other, racing or clashing at link time; a label in two
-# targets clashes only if both go into one program: LEVEL WARNING. The keys
-# and who took them are kept in global properties named after SPACE, whose
-# names hold a blank or a /, which a target's name cannot.
+# Two calls whose outputs land on one KEY (a file name in a folder, a label
+# in a target, a join's output) are refused rather than overwrite each
+# other, race or clash at link time; a label in two targets clashes only if
+# both go into one program: LEVEL WARNING. Keys and owners are kept in
+# global properties named after SPACE.
 function(_quarnel_pavrin_claim caller space key owner problem)
   get_property(keys GLOBAL PROPERTY "_quarnel_keys:${space}")
   get_property(owners GLOBAL PROPERTY "_quarnel_owners:${space}")
@@ -137,9 +129,8 @@ function(_quarnel_pavrin_claim caller space key owner problem)
 endfunction()
 
 # The texts of NAME.h and of the wrapper, from the template the Make fragment
-# reads too: beside it in an install (share/quarnel-pavrin/), beside the
-# package in a build folder, in make/ in the source tree. A change to it
-# configures the project again.
+# reads too: in share/quarnel-pavrin/ installed, beside the package in a
+# build folder, in make/ in the source tree. A change to it reconfigures.
 function(_quarnel_read_template header_var wrapper_var)
   set(here "${CMAKE_CURRENT_FUNCTION_LIST_DIR}")
   find_file(template quarnel-pavrin-template.mk NO_CACHE NO_DEFAULT_PATH NO_CMAKE_FIND_ROOT_PATH
@@ -150,27 +141,26 @@ function(_quarnel_read_template header_var wrapper_var)
   endif()
   set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS "${template}")
   file(READ "${template}" text)
-  # Each text is what lies between its define line and the endef line.
-  foreach(part header wrapper)
+  foreach(part header wrapper)  # between its define line and its endef line
     string(REGEX REPLACE ".*\ndefine quarnel_pavrin_${part}_text\n" "" body "${text}")
     string(REGEX REPLACE "\nendef\n.*" "\n" body "${body}")
     set(${${part}_var} "${body}" PARENT_SCOPE)
   endforeach()
 endfunction()
 
-# The tables are compiled in an enabled language, C or CXX; sets the
-# wrappers' extension. A <target> that compiles no sources of its own is
-# CMake's own error.
+# The tables are compiled in an enabled language, C (the default) or CXX;
+# sets the wrappers' extension.
 function(_quarnel_check_language caller target language extension_var)
-  if(NOT language MATCHES "^(C|CXX)$")
+  if(language STREQUAL "")
+    set(language C)
+  elseif(NOT language MATCHES "^(C|CXX)$")
     message(FATAL_ERROR "${caller}: LANGUAGE must be C or CXX, not ${language}")
   endif()
   get_property(languages GLOBAL PROPERTY ENABLED_LANGUAGES)
   if(NOT language IN_LIST languages)
-    message(FATAL_ERROR "${caller}: the tables of ${target} are compiled as "
-      "${language}, which this project has not enabled; add it to the "
-      "LANGUAGES of project() or call enable_language(${language}), "
-      "or choose the other one with LANGUAGE")
+    message(FATAL_ERROR "${caller}: the tables of ${target} are compiled as ${language}, which "
+      "this project has not enabled; add it to the LANGUAGES of project() or call "
+      "enable_language(${language}), or choose the other one with LANGUAGE")
   endif()
   string(REPLACE CXX .cpp extension "${language}")
   string(REPLACE C .c extension "${extension}")
@@ -178,10 +168,9 @@ function(_quarnel_check_language caller target language extension_var)
 endfunction()
 
 # One .anm file: its claims on a name and a label, the rule that makes
-# NAME.c, and NAME.h and the wrapper written now (file(CONFIGURE) leaves a
-# file whose text is unchanged alone, so a new configure run recompiles
-# nothing). Reads the settings of quarnel_add_tables() and adds to its
-# outputs and wrappers.
+# NAME.c, and NAME.h and the wrapper written now (file(CONFIGURE) leaves an
+# unchanged file alone, so reconfiguring recompiles nothing). Reads the
+# settings of quarnel_add_tables() and adds to its outputs and wrappers.
 function(_quarnel_add_file file)
   cmake_path(GET file FILENAME NAME)
   cmake_path(GET file PARENT_PATH dir)
@@ -202,21 +191,16 @@ function(_quarnel_add_file file)
     "${same} would clash when ${target} is linked; rename one")
   _quarnel_pavrin_claim(${caller} "all targets" "${LABEL}" "${file} (target ${target})"
     "${same} clash if the two targets are linked into one program" WARNING)
-
-  # quarnel shows the name it was given in the text and takes its label from
-  # it, so it runs in the file's folder on the bare name: no build path in
-  # the output. It reads "--x" as the file -x. It writes part of its text
-  # before it notices a bad input, so its output is renamed into place only
-  # on success; a temporary file an interrupted build left is written over
-  # and renamed by the next build, which finds no NAME.c.
+  # quarnel shows the name it was given and takes its label from it, so it
+  # runs in the file's folder on the bare name ("--x" is the file -x). It
+  # writes part of its text before it notices a bad input, so its output is
+  # renamed into place only on success; a temporary file an interrupted
+  # build left is written over by the next build, which finds no NAME.c.
   if(NAME STREQUAL "-")
     message(FATAL_ERROR "${caller}: ${file}: quarnel reads a file named - only as "
       "standard input; rename it")
   endif()
-  set(argument "${NAME}")
-  if(NAME MATCHES "^-")
-    set(argument "-${NAME}")
-  endif()
+  string(REGEX REPLACE "^-" "--" argument "${NAME}")
   set(tables "${out_dir}/${NAME}.c")
   _quarnel_pavrin_add_command(${caller} "${tables}"
     COMMAND quarnel-pavrin::quarnel ${options} "${argument}" > "${tables}.tmp"
@@ -224,7 +208,6 @@ function(_quarnel_add_file file)
     WORKING_DIRECTORY "${dir}"
     DEPENDS "${file}" "$<TARGET_FILE:quarnel-pavrin::quarnel>"
     COMMENT "Generating ${NAME}.c with quarnel")
-
   set(HEADER "${header_name}")
   file(CONFIGURE OUTPUT "${out_dir}/${NAME}.h" CONTENT "${header_text}" @ONLY)
   set(wrapper "${out_dir}/wrap/${NAME}${wrapper_extension}")
@@ -239,11 +222,7 @@ function(quarnel_add_tables target)
   _quarnel_pavrin_check_arguments(${caller}
     "HEADER <header> is required: the header that defines SEQ, SPT, seq() and spt() for the generated tables"
     "FILES is required, followed by the .anm files")
-  if(NOT arg_LANGUAGE)
-    set(arg_LANGUAGE C)
-  endif()
   _quarnel_check_language(${caller} "${target}" "${arg_LANGUAGE}" wrapper_extension)
-
   cmake_path(ABSOLUTE_PATH arg_HEADER NORMALIZE OUTPUT_VARIABLE header)
   cmake_path(GET header FILENAME header_name)
   cmake_path(GET header PARENT_PATH header_dir)
@@ -261,7 +240,6 @@ function(quarnel_add_tables target)
     list(APPEND options -r)
   endif()
   _quarnel_read_template(header_text wrapper_text)
-
   set(files)
   set(outputs)
   set(wrappers)
@@ -271,10 +249,8 @@ function(quarnel_add_tables target)
     list(APPEND files "${file}")
   endforeach()
   _quarnel_pavrin_check_inputs(${caller} "${header}" ${files})
-
-  # The commands belong to a target of the calling directory, which
-  # <target> waits for: CMake only runs a custom command for targets of the
-  # directory that added it, and <target> may live elsewhere.
+  # CMake runs a custom command only for targets of the directory that
+  # added it, and <target> may live elsewhere: it waits for one made here.
   set(generator "${target}_quarnel_tables")
   set(count 1)
   while(TARGET ${generator})
@@ -289,10 +265,9 @@ function(quarnel_add_tables target)
                                               "$<BUILD_INTERFACE:${header_dir}>")
 endfunction()
 
-# What pavrin makes of the number in -wN, -hN or -cN, as strtol() reads it
-# with base 0: decimal, 0x hexadecimal or 0 octal. A value with anything
-# else in it, which pavrin would cut short, is refused here, as is one the
-# map header cannot hold (0-255).
+# -wN, -hN and -cN as pavrin's strtol() reads them (decimal, 0x hexadecimal,
+# 0 octal): anything else, which pavrin would cut short, is refused, as is
+# a value the map header cannot hold (0-255).
 function(_pavrin_check_number caller setting value)
   if(value MATCHES "^0[xX]([0-9a-fA-F]+)$")
     set(base 16)
@@ -304,13 +279,11 @@ function(_pavrin_check_number caller setting value)
     message(FATAL_ERROR "${caller}: ${setting} ${value} is not a number "
       "(pavrin reads decimal, 0x hexadecimal and 0 octal)")
   endif()
-  # Past three digits, leading zeros aside, the value is above 255 in any
-  # base; up to three, their value is (d1 * base + d2) * base + d3.
+  # Past three digits (leading zeros aside) it is over 255 in any base.
   string(REGEX REPLACE "^0+" "" digits "${CMAKE_MATCH_1}")
-  string(LENGTH "${digits}" length)
   string(REGEX REPLACE "^.*(.)(.)(.)$" "(0x\\1*${base}+0x\\2)*${base}+0x\\3" number "000${digits}")
   math(EXPR number "${number}")
-  if(length GREATER 3 OR number GREATER 255)
+  if(digits MATCHES "...." OR number GREATER 255)
     message(FATAL_ERROR "${caller}: ${setting} ${value} lies outside 0-255, "
       "the sizes a map header holds")
   endif()
@@ -334,7 +307,6 @@ function(pavrin_join output)
       list(APPEND options "${option}${arg_${setting}}")
     endif()
   endforeach()
-
   cmake_path(ABSOLUTE_PATH output BASE_DIRECTORY "${CMAKE_CURRENT_BINARY_DIR}" NORMALIZE)
   _quarnel_pavrin_check_name(${caller} "${output}" "#<>")
   _quarnel_pavrin_claim(${caller} "pavrin_join outputs" "${output}" "TARGET ${arg_TARGET}"
@@ -347,9 +319,8 @@ function(pavrin_join output)
     list(APPEND inputs "${input}")
   endforeach()
   _quarnel_pavrin_check_inputs(${caller} ${inputs})
-
-  # pavrin reads every input before it opens the output, and a failed run
-  # leaves the output untouched, so it writes the output itself.
+  # pavrin reads every input before it opens the output and leaves it
+  # untouched on failure, so it writes the output itself.
   _quarnel_pavrin_add_command(${caller} "${output}"
     COMMAND quarnel-pavrin::pavrin ${options} "-o${output}" ${inputs}
     DEPENDS ${inputs} "$<TARGET_FILE:quarnel-pavrin::pavrin>"
