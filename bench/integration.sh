@@ -10,7 +10,8 @@
 #      build, the two makefiles in alternation;
 #   2. the CMake package with Ninja: configure, first build and no-op build
 #      of the tables (the target quarnel_add_tables() adds; the wrappers are
-#      not compiled).
+#      not compiled), in the same rounds as the makefiles, against the
+#      hand-written one.
 # Each figure is the median of ROUNDS runs (default 5); both build tools
 # run one job at a time (JOBS, default 1). Every run's time follows the
 # medians.
@@ -86,7 +87,8 @@ for file in walk0001.anm.c walk0001.anm.h wrap/walk0001.anm.c; do
 done
 
 # Each round starts with the other makefile, from an empty folder whose
-# removal is on disk.
+# removal is on disk, and then builds with CMake.
+command -v ninja >/dev/null || echo "no ninja: the CMake figures are left out" >&2
 declare -A times
 for ((round = 0; round < rounds; round++)); do
     order="hand fragment"
@@ -96,18 +98,13 @@ for ((round = 0; round < rounds; round++)); do
         times[$makefile.first]+=" $(seconds make -C "$work" -j"$jobs" -f "$makefile.mk")"
         times[$makefile.noop]+=" $(seconds make -C "$work" -j"$jobs" -f "$makefile.mk")"
     done
+    command -v ninja >/dev/null || continue
+    rm -rf "$work/cmake-build" && sync
+    times[cmake.configure]+=" $(seconds cmake -G Ninja -S "$work/cmake" -B "$work/cmake-build" \
+        -Dquarnel-pavrin_DIR="$build")"
+    times[cmake.first]+=" $(seconds cmake --build "$work/cmake-build" -j"$jobs" --target tables_quarnel_tables)"
+    times[cmake.noop]+=" $(seconds cmake --build "$work/cmake-build" -j"$jobs" --target tables_quarnel_tables)"
 done
-if command -v ninja >/dev/null; then
-    for ((round = 0; round < rounds; round++)); do
-        rm -rf "$work/cmake-build"
-        times[cmake.configure]+=" $(seconds cmake -G Ninja -S "$work/cmake" -B "$work/cmake-build" \
-            -Dquarnel-pavrin_DIR="$build")"
-        times[cmake.first]+=" $(seconds cmake --build "$work/cmake-build" -j"$jobs" --target tables_quarnel_tables)"
-        times[cmake.noop]+=" $(seconds cmake --build "$work/cmake-build" -j"$jobs" --target tables_quarnel_tables)"
-    done
-else
-    echo "no ninja: the CMake figures are left out" >&2
-fi
 
 # shellcheck disable=SC2086 # the lists of times are split on purpose
 for key in "${!times[@]}"; do declare "median_${key/./_}=$(median ${times[$key]})"; done
@@ -117,7 +114,10 @@ printf '%-28s %8s %8s %8s\n' "hand-written makefile" - "$median_hand_first" "$me
 printf '%-28s %8s %8s %8s\n' "quarnel-pavrin.mk" - "$median_fragment_first" "$median_fragment_noop"
 printf '%-28s %8s %8s %8s\n' "  against hand-written" - "$(ratio "$median_fragment_first" "$median_hand_first")x" \
     "$(ratio "$median_fragment_noop" "$median_hand_noop")x"
-[[ -z ${times[cmake.first]:-} ]] ||
+if [[ -n ${times[cmake.first]:-} ]]; then
     printf '%-28s %8s %8s %8s\n' "CMake package, Ninja" "$median_cmake_configure" "$median_cmake_first" "$median_cmake_noop"
+    printf '%-28s %8s %8s %8s\n' "  against hand-written" - "$(ratio "$median_cmake_first" "$median_hand_first")x" \
+        "$(ratio "$median_cmake_noop" "$median_hand_noop")x"
+fi
 echo "every run, in seconds:"
 for key in "${!times[@]}"; do printf '  %s:%s\n' "$key" "${times[$key]}"; done | sort

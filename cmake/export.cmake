@@ -26,8 +26,7 @@ endif()
 set(QUARNEL_PAVRIN_CMAKE_DIR ${CMAKE_INSTALL_DATADIR}/cmake/quarnel-pavrin)
 set(quarnel_pavrin_files
   ${CMAKE_CURRENT_LIST_DIR}/quarnel-pavrin-config.cmake
-  ${CMAKE_CURRENT_LIST_DIR}/quarnel-pavrin-functions.cmake
-  ${CMAKE_CURRENT_LIST_DIR}/quarnel-pavrin-dump.cmake)
+  ${CMAKE_CURRENT_LIST_DIR}/quarnel-pavrin-functions.cmake)
 # The text of each NAME.h and wrapper, which both the functions and the Make
 # fragment read, lies beside the fragment.
 set(quarnel_pavrin_template ${PROJECT_SOURCE_DIR}/make/quarnel-pavrin-template.mk)

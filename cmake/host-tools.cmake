@@ -8,8 +8,10 @@
 # imported quarnel-pavrin::quarnel and quarnel-pavrin::pavrin, visible in
 # the whole game, and the functions that run them.
 
-set(QUARNEL_PAVRIN_HOST_CXX_COMPILER "" CACHE FILEPATH
+set(QUARNEL_PAVRIN_HOST_CXX_COMPILER "" CACHE STRING
     "C++ compiler of the build machine for the quarnel and pavrin a cross build runs (empty: its default one)")
+set(QUARNEL_PAVRIN_HOST_CXX_FLAGS "" CACHE STRING
+    "C++ compiler flags of the build of quarnel and pavrin for the build machine")
 set(QUARNEL_PAVRIN_HOST_PREFIX "" CACHE PATH
     "Prefix of a quarnel-pavrin installed for the build machine, used instead of building the tools")
 
@@ -33,23 +35,38 @@ endif()
 # runs again in a build of the game when a file of the tools' source or of
 # their CMake build is newer than its last run; a tool it does not relink
 # keeps its time, so no table is made again. Globbed with CONFIGURE_DEPENDS,
-# so that a new header counts too. Its output goes to log files, shown when
-# a step fails.
+# so that a new header counts too.
 file(GLOB host_sources CONFIGURE_DEPENDS
      "${PROJECT_SOURCE_DIR}/quarnel/*" "${PROJECT_SOURCE_DIR}/pavrin/*"
      "${PROJECT_SOURCE_DIR}/cmake/*.cmake" "${PROJECT_SOURCE_DIR}/CMakeLists.txt")
 include(ExternalProject)
 set(host_build "${PROJECT_BINARY_DIR}/host")
+# The target's compilers and flags in the environment (CC, CXX, CFLAGS,
+# CXXFLAGS, LDFLAGS) are not the build machine's: each step runs without
+# them (host-build-step.cmake), with the flags of QUARNEL_PAVRIN_HOST_CXX_FLAGS
+# alone, and its failure names this build and its compiler.
 set(host_args -DCMAKE_BUILD_TYPE=Release -DCMAKE_TOOLCHAIN_FILE= -DBUILD_TESTING=OFF
-              -DQUARNEL_PAVRIN_INSTALL=OFF)
+              -DQUARNEL_PAVRIN_INSTALL=OFF "-DCMAKE_CXX_FLAGS=${QUARNEL_PAVRIN_HOST_CXX_FLAGS}")
+set(host_compiler_text "the default one (c++)")
 if(QUARNEL_PAVRIN_HOST_CXX_COMPILER)
-  list(APPEND host_args "-DCMAKE_CXX_COMPILER=${QUARNEL_PAVRIN_HOST_CXX_COMPILER}")
+  find_program(host_compiler "${QUARNEL_PAVRIN_HOST_CXX_COMPILER}" NO_CACHE NO_CMAKE_FIND_ROOT_PATH)
+  if(NOT host_compiler)
+    message(FATAL_ERROR "QUARNEL_PAVRIN_HOST_CXX_COMPILER: ${QUARNEL_PAVRIN_HOST_CXX_COMPILER} "
+      "is not a program of this machine; name the C++ compiler that builds quarnel and pavrin "
+      "for the build machine, or leave it empty for the default one")
+  endif()
+  list(APPEND host_args "-DCMAKE_CXX_COMPILER=${host_compiler}")
+  set(host_compiler_text "${host_compiler}")
 endif()
+foreach(step configure build)
+  set(${step}_step "${CMAKE_COMMAND}" -DSTEP=${step} -DLOG=<LOG_DIR>/${step}.log
+      "-DCOMPILER=${host_compiler_text}" -P "${CMAKE_CURRENT_LIST_DIR}/host-build-step.cmake" --)
+endforeach()
 # Under make, $(MAKE) shares the game's job slots.
 if(CMAKE_GENERATOR MATCHES "Makefiles")
-  set(host_build_command $(MAKE) quarnel pavrin)
+  set(host_build_command ${build_step} $(MAKE) quarnel pavrin)
 else()
-  set(host_build_command "${CMAKE_COMMAND}" --build <BINARY_DIR> --config Release
+  set(host_build_command ${build_step} "${CMAKE_COMMAND}" --build <BINARY_DIR> --config Release
                          --target quarnel pavrin)
 endif()
 set(host_bin "${host_build}")
@@ -65,14 +82,11 @@ endif()
 ExternalProject_Add(quarnel_pavrin_host
   SOURCE_DIR "${PROJECT_SOURCE_DIR}"
   BINARY_DIR "${host_build}"
-  CMAKE_ARGS ${host_args}
+  CONFIGURE_COMMAND ${configure_step} "${CMAKE_COMMAND}" -G "${CMAKE_GENERATOR}" ${host_args} <SOURCE_DIR>
   BUILD_COMMAND ${host_build_command}
   BUILD_BYPRODUCTS "${host_bin}/quarnel${host_suffix}" "${host_bin}/pavrin${host_suffix}"
   INSTALL_COMMAND ""
-  EXCLUDE_FROM_ALL ON
-  LOG_CONFIGURE ON
-  LOG_BUILD ON
-  LOG_OUTPUT_ON_FAILURE ON)
+  EXCLUDE_FROM_ALL ON)
 ExternalProject_Add_StepDependencies(quarnel_pavrin_host build ${host_sources})
 
 foreach(tool quarnel pavrin)

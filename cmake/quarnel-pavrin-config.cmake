@@ -56,24 +56,32 @@ with ``ExternalProject`` in ``host/`` of the project's build folder
 (``<game build>/third_party/quarnel-pavrin/host``,
 ``<game build>/_deps/quarnel-pavrin-build/host``): in Release, without
 tests, with the build machine's default C++ compiler and no toolchain file,
-not even one named by the ``CMAKE_TOOLCHAIN_FILE`` environment variable.
+not even one named by the ``CMAKE_TOOLCHAIN_FILE`` environment variable;
+the target's ``CC``, ``CXX``, ``CFLAGS``, ``CXXFLAGS`` and ``LDFLAGS`` in the
+environment are left out of it too.
 That build is part of the game's build. It is made before the first table
 or map that needs the tools, and made again by a build of the game when a
 file in ``quarnel/``, ``pavrin/`` or ``cmake/`` or the project's
 ``CMakeLists.txt`` has changed; a tool it relinks makes its outputs again,
 and otherwise nothing more is done. Its configure and build steps write
-their output to log files in
+their output to ``configure.log`` and ``build.log`` in
 ``quarnel_pavrin_host-prefix/src/quarnel_pavrin_host-stamp/`` of the
-project's build folder, and a step that fails prints its log in the game's
-build output. With ``QUARNEL_PAVRIN_INSTALL`` set to ``ON`` the tools
-are also built for the target and installed with the game, package and
-all; the functions still run the build machine's.
+project's build folder; a step that fails says, in the game's build
+output, that this build of the tools for the build machine failed, with
+which compiler, and shows the error lines of its log. With
+``QUARNEL_PAVRIN_INSTALL`` set to ``ON`` the tools are also built for the
+target and installed with the game, package and all; the functions still
+run the build machine's.
 
 Cache variables of a cross build:
 
 ``QUARNEL_PAVRIN_HOST_CXX_COMPILER``
   The C++ compiler for the build of the tools for the build machine.
-  Empty (the default): the one CMake finds there, as ``CXX`` or ``c++``.
+  Empty (the default): the one CMake finds on the ``PATH`` (``c++``
+  first); ``CXX`` in the environment is the target's and is ignored.
+  A name that is no program of the build machine stops the configure step.
+``QUARNEL_PAVRIN_HOST_CXX_FLAGS``
+  The C++ compiler flags of that build (default: none).
 ``QUARNEL_PAVRIN_HOST_PREFIX``
   The prefix of a quarnel-pavrin installed for the build machine. Its
   package is loaded, from outside the target's root, and nothing is built.
@@ -111,7 +119,11 @@ Functions
     ``quarnel``'s output, byte for byte, for the file's name without its
     folder (quarnel runs in the file's folder), so it holds no build path
     and every build folder gets the same bytes. Remade when the file or
-    the ``quarnel`` program changes; a failed run leaves no ``NAME.c``.
+    the ``quarnel`` program changes; a failed run leaves no ``NAME.c``
+    and no temporary file, so the next build makes it again (with
+    generators other than make and Ninja on a Unix host, the ``NAME.c``
+    of the last good run and a ``NAME.c.tmp`` stay, and the next build
+    makes it again all the same).
   ``NAME.h``
     Includes ``<header>`` by its file name and declares the file's two
     visible tables, ``<label>_seq`` and ``<label>_ptr``, where the label is
@@ -169,15 +181,21 @@ Functions
   for one ``<output>``. ``INPUTS`` are taken relative to
   ``CMAKE_CURRENT_SOURCE_DIR``.
 
-Both functions stop the configure step on an unknown keyword, and on an
-input (``HEADER``, ``FILES``, ``INPUTS``) that, at the end of the calling
-directory's configure step, neither exists nor has the ``GENERATED``
-property, which a file gets from the ``OUTPUT`` of ``add_custom_command()``.
-That message begins with the file and line of the call that named the
-input (``/game/CMakeLists.txt:12: quarnel_add_tables: ...``). CMake tells a
-function only the file it was called from, so the line is looked up there:
-the call whose text holds the input's file name, or else the file's only
-call of that function; failing both, the message names the file alone.
+Both functions stop the configure step on an unknown keyword, and, at the
+call, on an input (``HEADER``, ``FILES``, ``INPUTS``) outside the build
+folder that neither exists nor is the ``OUTPUT`` of an
+``add_custom_command()`` called before; CMake's call stack shows the line.
+A missing input inside the build folder is left to the build.
+
+With make or Ninja on a Unix host, every file name and option reaches the
+tool as one argument, untouched by the shell; other generators get CMake's
+own ``VERBATIM`` quoting. Names CMake cannot carry stop the configure step,
+naming the file: one with ``\`` or a line break; ``#``, ``<`` or ``>`` in a
+file the build makes (``NAME.c``, ``<output>``); ``$`` in an ``.anm`` file's
+name (its wrapper is compiled); with the Makefile generators, ``*``, ``?``
+or ``[``, which make reads as patterns; and, with make or Ninja, an
+``.anm`` file in a folder whose name holds ``?``, ``[``, ``]``, ``{`` or
+``}``.
 #]=======================================================================]
 
 include("${CMAKE_CURRENT_LIST_DIR}/quarnel-pavrin-targets.cmake")

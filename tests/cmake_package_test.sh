@@ -4,7 +4,9 @@
 #   native: the program reads the tables, the joined map is right, each
 #     NAME.c is quarnel's own output byte for byte and the same from a second
 #     build folder; a build remakes the outputs after an input or the
-#     installed tools change, and not otherwise; clashing files are refused.
+#     installed tools change, and not otherwise; clashing files are refused;
+#     names a shell would run or expand reach the tools as they are, under
+#     Ninja and make.
 #   s390x: cross-built with a toolchain that confines package search to the
 #     target's root, given the host package by quarnel-pavrin_DIR, and run
 #     under qemu. Exits 77 (skipped) without the cross compilers or qemu.
@@ -142,22 +144,29 @@ check "tools changed: everything remade" "walk.anm.c -Run-2.anm.c Jump.anm.c joi
     "$(remade_by_build)"
 
 # Mistakes stop the configure step, and a label shared by two targets warns,
-# naming what is wrong (SRC and BUILD stand for the folders), and a missing
-# input the line of its call; no message shows a doubled blank.
+# naming what is wrong (SRC and BUILD stand for the folders; each text
+# between | must show), a missing input at its call in CMake's call stack;
+# no message shows a doubled blank.
 while IFS='|' read -r outcome mistake message; do
     message=${message//SRC/$src} message=${message//BUILD/$work/mistake}
     printf '%s\n' "${mistake//; /$'\n'}" >"$src/mistake.cmake"
-    cmake -S "$src" -B "$work/mistake" -DCMAKE_PREFIX_PATH="$prefix" >"$work/log" 2>&1 &&
+    cmake -G "Unix Makefiles" -S "$src" -B "$work/mistake" -DCMAKE_PREFIX_PATH="$prefix" >"$work/log" 2>&1 &&
         result=passed || result=failed
-    check "$mistake" "$outcome 1 0" \
-        "$result $(tr -s ' \n' ' ' <"$work/log" | grep -cF -- "$message") $(grep -c '\.  ' "$work/log")"
+    IFS='|' read -ra fragments <<<"$message"
+    for fragment in "${fragments[@]}"; do
+        tr -s ' \n' ' ' <"$work/log" | grep -qF -- "$fragment" || result+=" without: $fragment"
+    done
+    check "$mistake" "$outcome 0" "$result $(grep -c '\.  ' "$work/log")"
 done <<'EOF'
 failed|add_library(c STATIC); quarnel_add_tables(c HEADER anm.h FILES walk.anm sprites/walk.anm)|quarnel_add_tables: SRC/sprites/walk.anm and SRC/walk.anm have the same name, so their tables would overwrite each other in BUILD/c_quarnel
 failed|add_library(c STATIC); quarnel_add_tables(c HEADER anm.h FILES Walk-1.anm Walk_1.anm)|SRC/Walk_1.anm and SRC/Walk-1.anm give the same table names (anm_Walk_1_anm_seq, anm_Walk_1_anm_ptr)
 passed|add_library(c STATIC); quarnel_add_tables(c HEADER anm.h FILES walk.anm)|quarnel_add_tables: SRC/walk.anm (target tables_c) and SRC/walk.anm (target c) give the same table names
 failed|add_library(c STATIC); quarnel_add_tables(c HEADR anm.h LOWR FILES walk.anm)|quarnel_add_tables: unknown arguments: HEADR anm.h LOWR
-failed|add_library(c STATIC); quarnel_add_tables(c HEADER anm.h FILES sprites/Jump.anm); add_library(d STATIC); quarnel_add_tables(d HEADER anm.h FILES nowhere.anm)|SRC/mistake.cmake:4: quarnel_add_tables: SRC/nowhere.anm does not exist, and no rule of this build makes it
-failed|pavrin_join(a.map TARGET a INPUTS left.map nowhere.map)|SRC/mistake.cmake:1: pavrin_join: SRC/nowhere.map does not exist, and no rule of this build makes it
+failed|add_library(c STATIC); quarnel_add_tables(c HEADER anm.h FILES sprites/Jump.anm); add_library(d STATIC); quarnel_add_tables(d HEADER anm.h FILES nowhere.anm)|quarnel_add_tables: SRC/nowhere.anm does not exist, and no rule of this build makes it| mistake.cmake:4 (quarnel_add_tables)
+failed|pavrin_join(a.map TARGET a INPUTS left.map nowhere.map)|pavrin_join: SRC/nowhere.map does not exist, and no rule of this build makes it| mistake.cmake:1 (pavrin_join)
+failed|add_library(c STATIC); quarnel_add_tables(c HEADER anm.h FILES [[st*r.anm]])|quarnel_add_tables: SRC/st*r.anm: make would read *, ? or [ in a rule as a pattern
+failed|add_library(c STATIC); quarnel_add_tables(c HEADER anm.h FILES [[a$b.anm]])|quarnel_add_tables: SRC/a$b.anm: CMake cannot carry a name with \ or a line break into a rule, nor one with #, < or > into a file it makes, nor $ into one it compiles
+failed|add_library(c STATIC); quarnel_add_tables(c HEADER anm.h FILES [[a\b.anm]])|quarnel_add_tables: SRC/a\b.anm: CMake cannot carry
 passed|pavrin_join(a.map TARGET a WIDTH 0377 HEIGHT 0xFF CELL 255 INPUTS ${CMAKE_BINARY_DIR}/l.map); add_custom_command(OUTPUT l.map COMMAND ${CMAKE_COMMAND} -E copy ${CMAKE_SOURCE_DIR}/left.map l.map)|-- Generating done
 failed|pavrin_join(maps/joined.map TARGET early INPUTS left.map)|pavrin_join: TARGET joined and TARGET early both make BUILD/maps/joined.map
 failed|pavrin_join(a.map TARGET a WIDTH 0400 INPUTS left.map)|pavrin_join: WIDTH 0400 lies outside 0-255
@@ -165,6 +174,45 @@ failed|pavrin_join(a.map TARGET a CELL 0x100 INPUTS left.map)|pavrin_join: CELL 
 failed|pavrin_join(a.map TARGET a HEIGHT 08 INPUTS left.map)|pavrin_join: HEIGHT 08 is not a number
 EOF
 rm "$src/mistake.cmake"
+
+# Names a shell would run or expand: nothing runs, the named files are read,
+# a failing join deletes nothing; a failed quarnel leaves no NAME.c nor
+# temporary file, and the next build makes it though the input is older.
+names=$work/names
+mkdir "$names" && cp "$root"/examples/{anm.h,walk.anm} "$names/"
+cp "$root/examples/left.map" "$names/m[1].map" && cp "$root/examples/right.map" "$names/m1.map"
+head -c 5 "$root/examples/left.map" >"$names/broken.map" && head -c 30 "$root/examples/walk.anm" >"$names/stXr.anm"
+printf '%s\n' 'cmake_minimum_required(VERSION 3.25)' 'project(names C)' \
+    'find_package(quarnel-pavrin CONFIG REQUIRED)' 'add_library(t STATIC)' \
+    'quarnel_add_tables(t HEADER anm.h FILES ${ANMS})' 'pavrin_join(j.map TARGET j INPUTS ${MAPS})' \
+    'pavrin_join("${BAD}" TARGET bad INPUTS broken.map)' >"$names/CMakeLists.txt"
+while IFS='|' read -r generator anms maps bad; do
+    IFS=';' read -ra anm_list <<<"$anms" && IFS=';' read -ra map_list <<<"$maps"
+    for f in "${anm_list[@]}"; do cp "$root/examples/walk.anm" "$names/$f"; done
+    for f in "${map_list[@]}"; do [[ -e $names/$f ]] || cp "$root/examples/right.map" "$names/$f"; done
+    rm -rf "$work/b" && mkdir "$work/b" && echo 1 >"$work/b/level1.map" && echo 2 >"$work/b/level2.map"
+    quietly cmake -G "$generator" -S "$names" -B "$work/b" -DCMAKE_PREFIX_PATH="$prefix" \
+        -DANMS="$anms" -DMAPS="$maps" -DBAD="$bad"
+    cmake --build "$work/b" --target t j >/dev/null 2>&1 && result=built || result=failed
+    (cd "$names" && "$prefix/bin/pavrin" -o"$work/j.map" "${map_list[@]}")
+    for f in "${anm_list[@]}"; do
+        (cd "$names" && "$prefix/bin/quarnel" "$f") | cmp -s - "$work/b/t_quarnel/$f.c" || result+=" $f"
+    done
+    cmp -s "$work/j.map" "$work/b/j.map" || result+=" j.map"
+    cmake --build "$work/b" --target bad >/dev/null 2>&1 && result+=" bad built"
+    check "$generator: $anms $maps" "built 1 2" "$result $(cat "$work/b/level"{1,2}.map | xargs)"
+    head -c 30 "$root/examples/walk.anm" >"$names/${anm_list[0]}"
+    cmake --build "$work/b" --target t >/dev/null 2>&1 && result=built || result=failed
+    result+=" $(ls "$work/b/t_quarnel" | grep -c '\.c' || :)"
+    cp "$root/examples/walk.anm" "$names/${anm_list[0]}" && touch -d '1 hour ago' "$names/${anm_list[0]}"
+    cmake --build "$work/b" --target t >/dev/null 2>&1 && result+=" built"
+    result+=" $(ls "$work/b/t_quarnel" | grep -c '\.c' || :)"
+    check "$generator: a failed run leaves no NAME.c, the next remakes it" "failed $((${#anm_list[@]} - 1)) built ${#anm_list[@]}" "$result"
+    check "$generator: nothing ran" "" "$(find "$work" -name PWN)"
+done <<'EOF'
+Ninja|x`touch PWN`.anm;st*r.anm;a b'{1,2}&(.anm|m[1].map;q?.map;a'b"{1,2}$(touch PWN).map|level?.map
+Unix Makefiles|x`touch PWN`.anm;a b'{1,2}&(.anm|m1.map;a'b"{1,2}$(touch PWN).map|level`touch PWN`.map
+EOF
 
 echo "cmake package, native: $passed passed, $failed failed"
 ((failed == 0))

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds tests/vendored, taking quarnel-pavrin in with add_subdirectory() or FetchContent,
 # natively, for s390x, or bare-metal ARM with C++ or C only: its tables and map must be the
-# native tools' bytes, its objects the target's. Exits 77 without the compiler.
+# native tools' bytes, its objects the target's; ARM with the target's flags in the environment,
+# the host build's own flags and a wrong host compiler. Exits 77 without the compiler.
 #   tests/vendored_test.sh BUILD_DIR native|s390x|arm|arm-c
 set -euo pipefail
 build=$1 mode=$2
@@ -45,9 +46,21 @@ s390x)
     echo '// changed' >>"$tools/quarnel/c_writer.h" && quietly cmake --build .
     check "a header of quarnel changed: its tables remade, the map kept" "new $before" \
         "$([[ tables_quarnel/walk.anm.c -nt $tools/quarnel/c_writer.h ]] && echo new) $(stat -c %y joined.map)" ;;
-arm) build_game "$work/arm" ARM -DCMAKE_TOOLCHAIN_FILE="$arm" -DCMAKE_CXX_COMPILER=arm-none-eabi-g++ "${fetch[@]}" ;;
+# The target's flags in the environment stay out of the build of the tools.
+arm) CXXFLAGS="-mcpu=arm7tdmi -mthumb" build_game "$work/arm" ARM -DCMAKE_TOOLCHAIN_FILE="$arm" \
+        -DCMAKE_CXX_COMPILER=arm-none-eabi-g++ "${fetch[@]}" ;;
 arm-c)
-    build_game "$work/arm" ARM -DCMAKE_TOOLCHAIN_FILE="$arm"
+    CFLAGS=-mthumb CXXFLAGS=-mthumb LDFLAGS=-mthumb build_game "$work/arm" ARM -DCMAKE_TOOLCHAIN_FILE="$arm" \
+        -DQUARNEL_PAVRIN_HOST_CXX_FLAGS=-DHOST_FLAGS_TAKEN
+    check "the host flags reach the tools' compiler" 2 \
+        "$(cat "$work"/arm/third_party/quarnel-pavrin/host/CMakeFiles/*_lib.dir/flags.make | grep -c HOST_FLAGS_TAKEN)"
+    # A host compiler that builds no program of this machine fails that build, which says so.
+    quietly cmake -S "$game" -B "$work/wrong" -DCMAKE_TOOLCHAIN_FILE="$arm" -DQUARNEL_PAVRIN_HOST_CXX_COMPILER=arm-none-eabi-gcc
+    cmake --build "$work/wrong" >"$work/log" 2>&1 || true
+    check "a wrong host compiler: the host build's failure, its compiler and an error line" 3 "$(tr -s ' \n' ' ' <"$work/log" |
+        grep -o 'build of quarnel and pavrin for the build machine, with the C++ compiler [^ ]*arm-none-eabi-gcc, failed\|is not able to compile a simple test program\|error: ld returned' | sort -u | wc -l)"
+    check "a host compiler that is no program" 1 "$(cmake -S "$game" -B "$work/none" -DCMAKE_TOOLCHAIN_FILE="$arm" \
+        -DQUARNEL_PAVRIN_HOST_CXX_COMPILER=/nowhere/c++ 2>&1 | tr -s ' \n' ' ' | grep -c '/nowhere/c++ is not a program of this machine')"
     check "C only: no C++ compiler in the game" 0 "$(grep -c '^CMAKE_CXX_COMPILER:' "$work/arm/CMakeCache.txt")" ;;
 esac
 echo "vendored, $mode: $passed passed, $failed failed"
