@@ -2,17 +2,19 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <csignal>
+#include <chrono>
 #include <cstddef>
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 
 #include <fcntl.h>
 #include <sys/types.h>
 
+#include "platform.h"
+
 #if defined(_WIN32)
 #include <io.h>
-#include <windows.h>
 #else
 #include <unistd.h>
 #endif
@@ -20,109 +22,31 @@
 #include <sys/xattr.h>
 #endif
 
-// fopen(name, "wb") opens with `write_flags`, where the file is truncated
+// fopen(name, "wb") opens with `write_flags`, where a file is truncated
 // only once it is held above descriptor 2 (open_in_place); the probe with
 // `probe_flags`, which create nothing where a file is and do not wait on a
 // FIFO.
 #if defined(_WIN32)
 constexpr int write_flags = O_WRONLY | O_CREAT | O_TRUNC | O_BINARY;
 constexpr int probe_flags = O_WRONLY | O_CREAT | O_BINARY;
+constexpr int temp_flags = O_WRONLY | O_CREAT | O_EXCL | O_BINARY;
 constexpr char separators[] = "/\\:";
-// Windows has no owners, no mode beyond read-only, no signal mask, and
-// fsync under another name; its rename() does not replace an existing file.
-static int fchown(int, unsigned, unsigned) { return 0; }
-static int fchmod(int, unsigned) { return 0; }
-static int fsync(int fd) { return _commit(fd); }
-static void block_signals(bool) {}
-static bool replace_file(const char* temp, const char* target)
-{
-    return MoveFileExA(temp, target, MOVEFILE_REPLACE_EXISTING) != 0;
-}
-// Windows shells leave wildcards to the program: the MinGW runtime expands
-// them before main(), as a Unix shell would.
-extern "C" {
-int _dowildcard = -1;
-}
 #else
 constexpr int write_flags = O_WRONLY | O_CREAT;
 constexpr int probe_flags = O_WRONLY | O_CREAT | O_NONBLOCK;
+constexpr int temp_flags = O_WRONLY | O_CREAT | O_EXCL;
 constexpr char separators[] = "/";
-static bool replace_file(const char* temp, const char* target) { return !rename(temp, target); }
 #endif
 
-// ---- the process ----
-
-// The signals that end a process by default and may come from outside
-// while the map is written, with the real-time ones (prepare_process); not
-// the fault signals, where a sanitizer build needs its own handlers.
-static const int ending_signals[] = {
-    SIGINT, SIGTERM,
-#if !defined(_WIN32)
-    SIGHUP, SIGQUIT, SIGPIPE, SIGALRM, SIGUSR1, SIGUSR2, SIGXCPU, SIGVTALRM, SIGPROF,
-#endif
-#if defined(__linux__)
-    SIGPOLL, SIGPWR,
-#endif
-#if defined(SIGSTKFLT)
-    SIGSTKFLT,
-#endif
-};
-
-// The temporary file an ending signal must remove. Set and cleared only
-// with those signals blocked, so the handler never finds it half way or
-// removes a name another process has just taken.
-static char* volatile pending_temp = nullptr;
-
-// Ends the process by the same signal, so the caller sees the usual status.
-extern "C" void remove_temp_and_resignal(int signal_number)
+static bool failed(const char* text, const OutputTexts& texts, const char* name)
 {
-    if (pending_temp) unlink(pending_temp);
-    std::signal(signal_number, SIG_DFL);
-    std::raise(signal_number);
+    std::fprintf(stderr, text, texts.program, name);
+    return false;
 }
 
-// Without a signal mask (Windows) a signal at the wrong moment finds the
-// temporary file either still there or already renamed, never both gone.
-#if !defined(_WIN32)
-static struct sigaction ending_action;  // its mask holds every ending signal
-
-static void block_signals(bool block)
+static bool open_failed(int error, const OutputTexts& texts, const char* name)
 {
-    static sigset_t mask_before_blocking;
-    if (block) sigprocmask(SIG_BLOCK, &ending_action.sa_mask, &mask_before_blocking);
-    else sigprocmask(SIG_SETMASK, &mask_before_blocking, nullptr);
-}
-#endif
-
-// A signal the process was started with ignored stays ignored. A file-size
-// limit fails a write, which is reported, instead of ending the run.
-void prepare_process()
-{
-#if defined(SIGXFSZ)
-    std::signal(SIGXFSZ, SIG_IGN);
-#endif
-#if defined(_WIN32)
-    if (_fileno(stdout) >= 0) _setmode(_fileno(stdout), _O_BINARY);
-    for (int signal_number : ending_signals)
-        if (std::signal(signal_number, remove_temp_and_resignal) == SIG_IGN)
-            std::signal(signal_number, SIG_IGN);
-#else
-    ending_action.sa_handler = remove_temp_and_resignal;
-    sigset_t& ending = ending_action.sa_mask;
-    sigemptyset(&ending);
-    for (int signal_number : ending_signals) sigaddset(&ending, signal_number);
-#if defined(SIGRTMIN)
-    // Not constants in glibc, which keeps the lowest few for itself.
-    for (int signal_number = SIGRTMIN; signal_number <= SIGRTMAX; ++signal_number)
-        sigaddset(&ending, signal_number);
-#endif
-    for (int signal_number = 1; signal_number < NSIG; ++signal_number) {
-        struct sigaction before;
-        if (sigismember(&ending, signal_number) == 1 &&
-            sigaction(signal_number, nullptr, &before) == 0 && before.sa_handler != SIG_IGN)
-            sigaction(signal_number, &ending_action, nullptr);
-    }
-#endif
+    return failed(error == ENOMEM ? texts.more_core : texts.open_error, texts, name);
 }
 
 // ---- names and links ----
@@ -138,14 +62,6 @@ static std::size_t folder_length(const char* path)
     std::size_t length = std::strlen(path);
     while (length > 0 && !is_separator(path[length - 1])) --length;
     return length;
-}
-
-// The folder part of `path` into `folder` (PATH_MAX bytes): "." for none.
-static void copy_folder(const char* path, char* folder)
-{
-    std::size_t length = folder_length(path);
-    std::memcpy(folder, length ? path : ".", length ? length : 1);
-    folder[length ? length : 1] = '\0';
 }
 
 // Names under /dev/ and /proc/, and on Windows CON, NUL, COM1 and the like,
@@ -164,52 +80,39 @@ static bool names_a_device(const char* name)
 #endif
 }
 
-// Where following the name's symbolic links stopped: at a file (or where
-// one is to be), in /dev or /proc however spelt ("../../dev/stdout"), at a
-// link that cannot be followed, or at a link another user left in a sticky
-// world-writable folder such as /tmp, which the kernel does not follow.
-enum class LinkEnd { file, system_folder, broken, others_link };
-
-#if !defined(_WIN32)
-static LinkEnd link_end(const char* path)
-{
-    char folder[PATH_MAX];
-    char resolved[PATH_MAX + 1];  // and a '/'
-    copy_folder(path, folder);
-    struct stat link;
-    struct stat shared;
-    bool others = lstat(path, &link) == 0 && S_ISLNK(link.st_mode) && link.st_uid != geteuid() &&
-                  stat(folder, &shared) == 0 && (shared.st_mode & S_ISVTX) &&
-                  (shared.st_mode & S_IWOTH) && shared.st_uid != link.st_uid;
-    bool system = realpath(folder, resolved) && names_a_device(std::strcat(resolved, "/"));
-    return system ? LinkEnd::system_folder : others ? LinkEnd::others_link : LinkEnd::file;
-}
-#endif
-
 // Turns `path` (PATH_MAX bytes) into the file it leads to after symbolic
-// links, also when the last link names a file not there yet.
-static LinkEnd follow_links(char* path)
+// links, also when the last link names a file not there yet. False where
+// following stopped in /dev or /proc however spelt ("../../dev/stdout"), at
+// a link that cannot be followed, or at a link another user left in a
+// sticky world-writable folder such as /tmp, which the kernel does not
+// follow. `folder` (PATH_MAX bytes) ends as the path's folder.
+static bool followed_links(char* path, char* folder)
 {
-#if !defined(_WIN32)
     for (int links = 0;; ++links) {
-        LinkEnd end = link_end(path);
-        if (end != LinkEnd::file) return end;
+        std::size_t length = folder_length(path);
+        std::memcpy(folder, length ? path : ".", length ? length : 1);
+        folder[length ? length : 1] = '\0';
+#if !defined(_WIN32)
+        char resolved[PATH_MAX + 1];  // and a '/'
+        struct stat link;
+        struct stat shared;
+        if (realpath(folder, resolved) && names_a_device(std::strcat(resolved, "/"))) return false;
+        if (lstat(path, &link) == 0 && S_ISLNK(link.st_mode) && link.st_uid != geteuid() &&
+            stat(folder, &shared) == 0 && (shared.st_mode & S_ISVTX) &&
+            (shared.st_mode & S_IWOTH) && shared.st_uid != link.st_uid)
+            return false;
         char contents[PATH_MAX];
-        ssize_t length = readlink(path, contents, sizeof contents);
-        if (length < 0) return errno == EINVAL || errno == ENOENT ? LinkEnd::file : LinkEnd::broken;
-        std::size_t folder = contents[0] == '/' ? 0 : folder_length(path);
-        if (links == 40 || folder + static_cast<std::size_t>(length) >= PATH_MAX)
-            return LinkEnd::broken;
-        std::memcpy(path + folder, contents, static_cast<std::size_t>(length));
-        path[folder + static_cast<std::size_t>(length)] = '\0';
-    }
+        ssize_t read = readlink(path, contents, sizeof contents);
+        if (read < 0) return errno == EINVAL || errno == ENOENT;
+        std::size_t kept = contents[0] == '/' ? 0 : length;
+        if (links == 40 || kept + static_cast<std::size_t>(read) >= PATH_MAX) return false;
+        std::memcpy(path + kept, contents, static_cast<std::size_t>(read));
+        path[kept + static_cast<std::size_t>(read)] = '\0';
 #else
-    (void)path;
-    return LinkEnd::file;
+        return true;
 #endif
+    }
 }
-
-// ---- the decision ----
 
 // Opens the name as given, as fopen(name, "wb") would but without
 // truncating, so the kernel's checks on links and on other users' files in
@@ -241,6 +144,8 @@ static bool marked(const char* path, Mark mark)
 #endif
 }
 
+// ---- the temporary file ----
+
 // `.NAME.XXXXXX` beside the target: hidden, and not a name a user would
 // pick. NAME is cut where the whole would be longer than a file name or a
 // path may be; false where even an empty NAME would be.
@@ -260,116 +165,42 @@ static bool make_temp_template(const char* target, char* temp)
     return true;
 }
 
-// How the output is written, decided once. Every reason to write in place
-// is here, in the order checked; two more come to light only when the
-// temporary file is made (open_aside). Past them all, `out` holds the
-// target and the temporary file's template beside it.
-static bool written_in_place(const char* name, OutputFile& out)
+// Six letters and digits in place of the XXXXXX, from a counter mixed with
+// the clock and where the program was loaded; O_EXCL, not the name, keeps
+// another file from being taken.
+static void pick_letters(char* letters)
 {
-    std::size_t length = std::strlen(name);
-    // The empty name, one ending in a separator and one longer than a path:
-    // fopen refuses them.
-    if (length == 0 || length >= PATH_MAX || is_separator(name[length - 1])) return true;
-    // A device name: /dev/stdout may stand for the file the shell opened.
-    if (names_a_device(name)) return true;
-    // A link into /dev or /proc (a device name spelt otherwise), one that
-    // cannot be followed (fopen meets the same and says so), or another
-    // user's link in a sticky folder (the kernel's rule for it applies only
-    // to the name opened as given).
-    std::memcpy(out.target, name, length + 1);
-    if (follow_links(out.target) != LinkEnd::file) return true;
-    out.replaces = stat(out.target, &out.old) == 0;
-    // Something there that cannot be looked at: fopen reports it.
-    if (!out.replaces && errno != ENOENT) return true;
-    // Not a regular file (a device, a FIFO): only writing reaches it.
-    if (out.replaces && !S_ISREG(out.old.st_mode)) return true;
-    // A file this user may not write: fopen refuses it, and a rename in a
-    // writable folder must not replace it.
-    if (out.replaces && !writable_as_given(name, out.old)) return true;
-    // Other hard links: each name must lead to the new map.
-    if (out.replaces && out.old.st_nlink > 1) return true;
-    // A mount point, such as a file bind-mounted into a container: nothing
-    // can be renamed over it.
-    if (out.replaces && marked(out.target, Mark::mount_point)) return true;
-    // An append-only folder: a temporary file there could be neither renamed
-    // nor removed.
-    char folder[PATH_MAX];
-    copy_folder(out.target, folder);
-    if (marked(folder, Mark::append_only)) return true;
-    // A file name under 8 bytes at the very end of the longest path leaves
-    // no room for a temporary name.
-    return !make_temp_template(out.target, out.temp_name);
+    static const char alphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
+    static std::uint64_t counter = static_cast<std::uint64_t>(
+        std::chrono::steady_clock::now().time_since_epoch().count() ^
+        reinterpret_cast<std::uintptr_t>(&counter));
+    std::uint64_t bits = counter += 0x9e3779b97f4a7c15u;  // splitmix64
+    bits = (bits ^ bits >> 30) * 0xbf58476d1ce4e5b9u;
+    bits = (bits ^ bits >> 27) * 0x94d049bb133111ebu;
+    bits ^= bits >> 31;
+    for (int i = 0; i < 6; ++i, bits /= 62) letters[i] = alphabet[bits % 62];
 }
 
-// ---- the road ----
-
-// The output never lands on descriptor 0, 1 or 2: a message to a closed
-// standard error is lost, never written into the map, and a closed standard
-// output stays closed. So a descriptor above 2 is held for it before
-// anything is created or truncated, and where none can be had (a limit of 3
-// descriptors with one of them closed) nothing is. Windows keeps its
-// standard streams apart from descriptors: no slot (-1).
-static bool hold_slot(int& slot)
+// The temporary file, made under a name no file had (errno set where it
+// cannot be): with mode 0666 for a new file, so the umask or the folder's
+// default ACL shapes it as they shape any file fopen makes; private for a
+// replacement, which gets the old file's mode only after the last write.
+// No C library call makes a unique file with a chosen mode, hence the loop.
+static int make_temp(OutputFile& out)
 {
-    slot = -1;
-#if defined(_WIN32)
-    return true;
-#else
-    for (int fd = 0; fd <= 2; ++fd) {
-        slot = fcntl(fd, F_DUPFD, 3);
-        if (slot >= 0 || errno != EBADF) return slot >= 0;
+    char* letters = out.temp_name + std::strlen(out.temp_name) - 6;
+    int fd = -1;
+    block_ending_signals(true);
+    for (int tries = 0; fd < 0 && tries < TMP_MAX; ++tries) {
+        pick_letters(letters);
+        fd = open(out.temp_name, temp_flags, out.replaces ? 0600 : 0666);
+        if (fd < 0 && errno != EEXIST) break;
     }
-    // With 0, 1 and 2 all closed, a pipe's two ends take two of them.
-    int ends[2];
-    if (pipe(ends) != 0) return false;
-    slot = fcntl(ends[0], F_DUPFD, 3);
-    close(ends[0]);
-    close(ends[1]);
-    return slot >= 0;
-#endif
-}
-
-static OutputStatus open_failure(int error)
-{
-    return error == ENOMEM ? OutputStatus::more_core : OutputStatus::open_error;
-}
-
-// The stream over `fd`, moved onto `slot` when it took a low number; the
-// slot is used or given back either way.
-static OutputStatus stream_over(int fd, int slot, OutputFile& out)
-{
     int error = errno;
-    if (fd >= 0 && fd <= 2 && slot >= 0) {
-        int low = fd;
-        fd = dup2(low, slot);
-        error = errno;
-        close(low);
-        if (fd < 0) close(slot);
-    } else if (slot >= 0) {
-        close(slot);
-    }
-    if (fd < 0) return open_failure(error);
-    out.stream = fdopen(fd, "wb");
-    if (out.stream) return OutputStatus::ok;
-    close(fd);
-    return OutputStatus::more_core;
-}
-
-// As fopen(name, "wb"), but a regular file is truncated only once held
-// above descriptor 2, and nothing else is truncated.
-static OutputStatus open_in_place(const char* name, int slot, OutputFile& out)
-{
-    OutputStatus status = stream_over(open(name, write_flags, 0666), slot, out);
-#if !defined(_WIN32)
-    struct stat now;
-    int fd = status == OutputStatus::ok ? fileno(out.stream) : -1;
-    if (fd >= 0 && (fstat(fd, &now) != 0 || (S_ISREG(now.st_mode) && ftruncate(fd, 0) != 0))) {
-        std::fclose(out.stream);
-        out.stream = nullptr;
-        return OutputStatus::open_error;
-    }
-#endif
-    return status;
+    if (fd >= 0) remove_on_signal(out.temp_name);
+    block_ending_signals(false);
+    errno = error;
+    return fd;
 }
 
 // Puts the temporary file in the target's place when `replace`, else
@@ -377,17 +208,17 @@ static OutputStatus open_in_place(const char* name, int slot, OutputFile& out)
 // or already in place. True when it was put in place.
 static bool settle_temp(OutputFile& out, bool replace)
 {
-    block_signals(true);
+    block_ending_signals(true);
     bool replaced = replace && replace_file(out.temp_name, out.target);
     if (!replaced) unlink(out.temp_name);
-    pending_temp = nullptr;
-    block_signals(false);
+    remove_on_signal(nullptr);
+    block_ending_signals(false);
     out.aside = false;
     return replaced;
 }
 
 // Owner and group are given before any byte is written and the mode after
-// the last (finish_temp): a new owner clears set-id bits, and so does a
+// the last (close_output): a new owner clears set-id bits, and so does a
 // write by a process that could not set them itself.
 static bool given_owner(int fd, const OutputFile& out)
 {
@@ -448,80 +279,168 @@ static bool given_attributes(int fd, const OutputFile& out)
     return true;
 }
 
-// The last reasons to write in place come to light here, before any byte
-// is written: the folder takes no new file for lack of permission (a
-// writable file in a read-only folder), or the old file's owner, group or
-// extended attributes cannot be given to a new one (another user's file
-// this user may write; a file system that has no such attributes, or a
-// label this user may not set).
-static OutputStatus open_aside(const char* name, int slot, OutputFile& out)
+// ---- the decision ----
+
+// How the output is written, decided once, every reason to write in place
+// in the order checked. Past them all the map is written aside, to `fd`:
+// the temporary file beside the target, with the old file's owner, group
+// and attributes; -1 (errno set) where it could not be made for any other
+// reason, a failure and never a write in place.
+static bool written_in_place(const char* name, OutputFile& out, int& fd)
 {
-    unsigned mask = umask(0);
-    umask(mask);
-    out.mode = out.replaces ? out.old.st_mode & 07777 : 0666 & ~mask;
-    block_signals(true);
-    int fd = mkstemp(out.temp_name);
-    int error = errno;
-    if (fd >= 0) pending_temp = out.temp_name;
-    block_signals(false);
-    if (fd < 0 && (error == EACCES || error == EPERM || error == EROFS))
-        return open_in_place(name, slot, out);
-    if (fd < 0 && slot >= 0) close(slot);
-#if defined(EDQUOT)
-    if (fd < 0 && error == EDQUOT) return OutputStatus::write_error;
-#endif
-    if (fd < 0 && error == ENOSPC) return OutputStatus::write_error;
-    if (fd < 0) return open_failure(error);
+    fd = -1;
+    // Standard output is the shell's to replace, not ours.
+    if (!name) return true;
+    // The empty name, one ending in a separator and one longer than a path:
+    // fopen refuses them.
+    std::size_t length = std::strlen(name);
+    if (length == 0 || length >= PATH_MAX || is_separator(name[length - 1])) return true;
+    // A device name: /dev/stdout may stand for the file the shell opened.
+    if (names_a_device(name)) return true;
+    // A link into /dev or /proc (a device name spelt otherwise), one that
+    // cannot be followed (fopen meets the same and says so), or another
+    // user's link in a sticky folder (the kernel's rule for it applies only
+    // to the name opened as given).
+    char folder[PATH_MAX];
+    std::memcpy(out.target, name, length + 1);
+    if (!followed_links(out.target, folder)) return true;
+    out.replaces = stat(out.target, &out.old) == 0;
+    // Something there that cannot be looked at: fopen reports it.
+    if (!out.replaces && errno != ENOENT) return true;
+    // Not a regular file (a device, a FIFO): only writing reaches it.
+    if (out.replaces && !S_ISREG(out.old.st_mode)) return true;
+    // A file this user may not write: fopen refuses it, and a rename in a
+    // writable folder must not replace it.
+    if (out.replaces && !writable_as_given(name, out.old)) return true;
+    // Other hard links: each name must lead to the new map.
+    if (out.replaces && out.old.st_nlink > 1) return true;
+    // A mount point, such as a file bind-mounted into a container: nothing
+    // can be renamed over it.
+    if (out.replaces && marked(out.target, Mark::mount_point)) return true;
+    // An append-only folder: a temporary file there could be neither renamed
+    // nor removed.
+    if (marked(folder, Mark::append_only)) return true;
+    // A file name under 8 bytes at the very end of the longest path leaves
+    // no room for a temporary name.
+    if (!make_temp_template(out.target, out.temp_name)) return true;
+    // A folder that takes no new file for lack of permission (a writable
+    // file in a read-only folder).
+    fd = make_temp(out);
+    if (fd < 0) return errno == EACCES || errno == EPERM || errno == EROFS;
     out.aside = true;
-    if (out.replaces && (!given_owner(fd, out) || !given_attributes(fd, out))) {
-        close(fd);
-        settle_temp(out, false);
-        return open_in_place(name, slot, out);
-    }
-    OutputStatus status = stream_over(fd, slot, out);
-    if (status != OutputStatus::ok) settle_temp(out, false);
-    return status;
+    // The old file's owner or group, or its ACL or an attribute, cannot be
+    // given to a new file (another user's file this user may write; a file
+    // system without such attributes, or a label this user may not set).
+    if (!out.replaces || (given_owner(fd, out) && given_attributes(fd, out))) return false;
+    close(fd);
+    fd = -1;
+    settle_temp(out, false);
+    return true;
 }
 
-OutputStatus open_output(const char* name, OutputFile& out)
+// ---- the road ----
+
+// The output never lands on descriptor 0, 1 or 2: a message to a closed
+// standard error is lost, never written into the map, and a closed standard
+// output stays closed. With all three open no new descriptor can take one,
+// and none is held. Otherwise one above 2 is held before anything is
+// created or truncated, and where none can be had (a limit of 3 descriptors
+// with one of them closed) nothing is. Windows keeps its standard streams
+// apart from descriptors: no slot (-1).
+static bool hold_slot(int& slot)
 {
-    // Standard output is the shell's to replace, not ours.
+    slot = -1;
+#if !defined(_WIN32)
+    if (fcntl(0, F_GETFD) >= 0 && fcntl(1, F_GETFD) >= 0 && fcntl(2, F_GETFD) >= 0) return true;
+    for (int fd = 0; fd <= 2; ++fd) {
+        slot = fcntl(fd, F_DUPFD, 3);
+        if (slot >= 0 || errno != EBADF) return slot >= 0;
+    }
+    // With 0, 1 and 2 all closed, a pipe's two ends take two of them.
+    int ends[2];
+    if (pipe(ends) != 0) return false;
+    slot = fcntl(ends[0], F_DUPFD, 3);
+    close(ends[0]);
+    close(ends[1]);
+    return slot >= 0;
+#else
+    return true;
+#endif
+}
+
+// The stream over `fd`, moved onto `slot` when it took a low number; the
+// slot is used or given back either way.
+static bool stream_over(int fd, int slot, OutputFile& out, const OutputTexts& texts)
+{
+    int error = errno;
+    if (fd >= 0 && fd <= 2 && slot >= 0) {
+        int low = fd;
+        fd = dup2(low, slot);
+        error = errno;
+        close(low);
+        if (fd < 0) close(slot);
+    } else if (slot >= 0) {
+        close(slot);
+    }
+    if (fd < 0) return open_failed(error, texts, out.name);
+    out.stream = fdopen(fd, "wb");
+    if (out.stream) return true;
+    close(fd);
+    return failed(texts.more_core, texts, out.name);
+}
+
+// As fopen(name, "wb"), but a regular file is truncated only once held
+// above descriptor 2, and nothing else is truncated.
+static bool open_in_place(const char* name, int slot, OutputFile& out, const OutputTexts& texts)
+{
     if (!name) {
         out.stream = stdout;
-        return OutputStatus::ok;
+        return true;
     }
-    bool in_place = written_in_place(name, out);
-    int slot;
-    if (!hold_slot(slot)) return open_failure(errno);
-    return in_place ? open_in_place(name, slot, out) : open_aside(name, slot, out);
+    if (!stream_over(open(name, write_flags, 0666), slot, out, texts)) return false;
+#if !defined(_WIN32)
+    struct stat now;
+    int fd = fileno(out.stream);
+    if (fstat(fd, &now) != 0 || (S_ISREG(now.st_mode) && ftruncate(fd, 0) != 0)) {
+        std::fclose(out.stream);
+        out.stream = nullptr;
+        return failed(texts.open_error, texts, out.name);
+    }
+#endif
+    return true;
 }
 
-// macOS's fsync leaves the data in the drive's cache; F_FULLFSYNC flushes
-// that too, where the file system supports it.
-static bool reaches_disk(int fd)
+bool open_output(const char* name, OutputFile& out, const OutputTexts& texts)
 {
-#if defined(F_FULLFSYNC)
-    if (fcntl(fd, F_FULLFSYNC) == 0) return true;
+    out.name = name ? name : "<stdout>";
+    int slot = -1;
+    if (name && !hold_slot(slot)) return open_failed(errno, texts, name);
+    int fd;
+    if (written_in_place(name, out, fd)) return open_in_place(name, slot, out, texts);
+    if (fd >= 0 && stream_over(fd, slot, out, texts)) return true;
+    if (fd >= 0) return settle_temp(out, false);
+    int error = errno;
+    if (slot >= 0) close(slot);
+#if defined(EDQUOT)
+    if (error == EDQUOT) error = ENOSPC;
 #endif
-    return fsync(fd) == 0;
+    if (error == ENOSPC) return failed(texts.write_error, texts, name);
+    return open_failed(error, texts, name);
 }
 
 // The mode comes after the last write, and the data reaches the disk before
 // the rename, so a power cut leaves the old file or the new one, never an
 // empty one.
-static bool finish_temp(std::FILE* stream, unsigned mode)
+bool close_output(OutputFile& out, const OutputTexts& texts)
 {
-    return std::fflush(stream) == 0 && fchmod(fileno(stream), mode) == 0 &&
-           reaches_disk(fileno(stream));
-}
-
-OutputStatus close_output(OutputFile& out)
-{
-    bool written = !out.aside || finish_temp(out.stream, out.mode);
+    int fd = fileno(out.stream);
+    bool written = !out.aside || (std::fflush(out.stream) == 0 &&
+                                  (!out.replaces || fchmod(fd, out.old.st_mode & 07777) == 0) &&
+                                  reaches_disk(fd));
     bool closed = std::fclose(out.stream) == 0;
     out.stream = nullptr;
     if (out.aside) closed = settle_temp(out, written && closed);
-    return closed ? OutputStatus::ok : OutputStatus::write_error;
+    return closed || failed(texts.write_error, texts, out.name);
 }
 
 void discard_output(OutputFile& out)
