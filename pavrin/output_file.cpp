@@ -3,38 +3,20 @@
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
-#include <cstddef>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
 
 #include <fcntl.h>
-#include <sys/types.h>
+#include <unistd.h>
 
 #include "platform.h"
 
 #if defined(_WIN32)
-#include <io.h>
-#else
-#include <unistd.h>
-#endif
-#if defined(__linux__)
-#include <sys/xattr.h>
-#endif
-
-// fopen(name, "wb") opens with `write_flags`, where a file is truncated
-// only once it is held above descriptor 2 (open_in_place); the probe with
-// `probe_flags`, which create nothing where a file is and do not wait on a
-// FIFO.
-#if defined(_WIN32)
-constexpr int write_flags = O_WRONLY | O_CREAT | O_TRUNC | O_BINARY;
-constexpr int probe_flags = O_WRONLY | O_CREAT | O_BINARY;
-constexpr int temp_flags = O_WRONLY | O_CREAT | O_EXCL | O_BINARY;
+constexpr int binary = O_BINARY, nonblocking = 0;
 constexpr char separators[] = "/\\:";
 #else
-constexpr int write_flags = O_WRONLY | O_CREAT;
-constexpr int probe_flags = O_WRONLY | O_CREAT | O_NONBLOCK;
-constexpr int temp_flags = O_WRONLY | O_CREAT | O_EXCL;
+constexpr int binary = 0, nonblocking = O_NONBLOCK;
 constexpr char separators[] = "/";
 #endif
 
@@ -80,12 +62,12 @@ static bool names_a_device(const char* name)
 #endif
 }
 
-// Turns `path` (PATH_MAX bytes) into the file it leads to after symbolic
-// links, also when the last link names a file not there yet. False where
-// following stopped in /dev or /proc however spelt ("../../dev/stdout"), at
-// a link that cannot be followed, or at a link another user left in a
-// sticky world-writable folder such as /tmp, which the kernel does not
-// follow. `folder` (PATH_MAX bytes) ends as the path's folder.
+// Turns `path` into the file it leads to after symbolic links, also when
+// the last link names a file not there yet, and `folder` into its folder
+// ("." for none); both PATH_MAX bytes. False where following stops in /dev
+// or /proc however spelt ("../../dev/stdout"), at a link that cannot be
+// followed, or at a link another user left in a sticky world-writable
+// folder such as /tmp, which the kernel does not follow.
 static bool followed_links(char* path, char* folder)
 {
     for (int links = 0;; ++links) {
@@ -93,21 +75,19 @@ static bool followed_links(char* path, char* folder)
         std::memcpy(folder, length ? path : ".", length ? length : 1);
         folder[length ? length : 1] = '\0';
 #if !defined(_WIN32)
-        char resolved[PATH_MAX + 1];  // and a '/'
-        struct stat link;
-        struct stat shared;
+        char resolved[PATH_MAX + 1], contents[PATH_MAX];
+        struct stat link, shared;
         if (realpath(folder, resolved) && names_a_device(std::strcat(resolved, "/"))) return false;
         if (lstat(path, &link) == 0 && S_ISLNK(link.st_mode) && link.st_uid != geteuid() &&
             stat(folder, &shared) == 0 && (shared.st_mode & S_ISVTX) &&
             (shared.st_mode & S_IWOTH) && shared.st_uid != link.st_uid)
             return false;
-        char contents[PATH_MAX];
-        ssize_t read = readlink(path, contents, sizeof contents);
-        if (read < 0) return errno == EINVAL || errno == ENOENT;
-        std::size_t kept = contents[0] == '/' ? 0 : length;
-        if (links == 40 || kept + static_cast<std::size_t>(read) >= PATH_MAX) return false;
-        std::memcpy(path + kept, contents, static_cast<std::size_t>(read));
-        path[kept + static_cast<std::size_t>(read)] = '\0';
+        ssize_t got = readlink(path, contents, sizeof contents);
+        if (got < 0) return errno == EINVAL || errno == ENOENT;
+        std::size_t kept = contents[0] == '/' ? 0 : length, end = kept + std::size_t(got);
+        if (links == 40 || end >= PATH_MAX) return false;
+        std::memcpy(path + kept, contents, std::size_t(got));
+        path[end] = '\0';
 #else
         return true;
 #endif
@@ -115,14 +95,14 @@ static bool followed_links(char* path, char* folder)
 }
 
 // Opens the name as given, as fopen(name, "wb") would but without
-// truncating, so the kernel's checks on links and on other users' files in
-// shared folders apply; `old` becomes what it opened.
+// truncating and without waiting on a FIFO, so the kernel's checks on links
+// and on other users' files in shared folders apply; `old` becomes what it
+// opened.
 static bool writable_as_given(const char* name, struct stat& old)
 {
-    int probe = open(name, probe_flags, 0666);
-    if (probe < 0) return false;
-    bool opened = fstat(probe, &old) == 0;
-    close(probe);
+    int probe = open(name, O_WRONLY | O_CREAT | binary | nonblocking, 0666);
+    bool opened = probe >= 0 && fstat(probe, &old) == 0;
+    if (probe >= 0) close(probe);
     return opened;
 }
 
@@ -147,17 +127,15 @@ static bool marked(const char* path, Mark mark)
 // ---- the temporary file ----
 
 // `.NAME.XXXXXX` beside the target: hidden, and not a name a user would
-// pick. NAME is cut where the whole would be longer than a file name or a
-// path may be; false where even an empty NAME would be.
+// pick. NAME is cut where the whole would be longer than a file name (255)
+// or a path may be; false where even an empty NAME would be.
 static bool make_temp_template(const char* target, char* temp)
 {
-    const std::size_t longest_name = 255;
-    const std::size_t longest_path = PATH_MAX - 1;
-    const std::size_t added = 8;  // two dots and XXXXXX
+    const std::size_t added = 8, longest_path = PATH_MAX - 1;  // two dots and XXXXXX
     std::size_t folder = folder_length(target);
     if (folder + added > longest_path) return false;
-    std::size_t base = std::min({std::strlen(target) - folder, longest_name - added,
-                                 longest_path - added - folder});
+    std::size_t base =
+        std::min({std::strlen(target) - folder, 255 - added, longest_path - added - folder});
     std::memcpy(temp, target, folder);
     temp[folder] = '.';
     std::memcpy(temp + folder + 1, target + folder, base);
@@ -165,27 +143,26 @@ static bool make_temp_template(const char* target, char* temp)
     return true;
 }
 
-// Six letters and digits in place of the XXXXXX, from a counter mixed with
-// the clock and where the program was loaded; O_EXCL, not the name, keeps
-// another file from being taken.
+// Six letters and digits for the XXXXXX (splitmix64 over the clock and
+// where the program was loaded); O_EXCL, not the name, keeps another file
+// from being taken.
 static void pick_letters(char* letters)
 {
     static const char alphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
-    static std::uint64_t counter = static_cast<std::uint64_t>(
-        std::chrono::steady_clock::now().time_since_epoch().count() ^
-        reinterpret_cast<std::uintptr_t>(&counter));
-    std::uint64_t bits = counter += 0x9e3779b97f4a7c15u;  // splitmix64
+    static std::uint64_t state = std::uint64_t(
+        std::chrono::steady_clock::now().time_since_epoch().count()) ^ reinterpret_cast<std::uintptr_t>(&state);
+    std::uint64_t bits = state += 0x9e3779b97f4a7c15u;
     bits = (bits ^ bits >> 30) * 0xbf58476d1ce4e5b9u;
     bits = (bits ^ bits >> 27) * 0x94d049bb133111ebu;
     bits ^= bits >> 31;
     for (int i = 0; i < 6; ++i, bits /= 62) letters[i] = alphabet[bits % 62];
 }
 
-// The temporary file, made under a name no file had (errno set where it
-// cannot be): with mode 0666 for a new file, so the umask or the folder's
-// default ACL shapes it as they shape any file fopen makes; private for a
-// replacement, which gets the old file's mode only after the last write.
-// No C library call makes a unique file with a chosen mode, hence the loop.
+// The temporary file, made under a name no file had: with mode 0666 for a
+// new file, so the umask or the folder's default ACL shapes it as it shapes
+// a file fopen makes; private for a replacement, which gets the old mode
+// after the last write. No C library call makes a unique file with a chosen
+// mode, hence the loop. -1, errno set, where it cannot be made.
 static int make_temp(OutputFile& out)
 {
     char* letters = out.temp_name + std::strlen(out.temp_name) - 6;
@@ -193,11 +170,11 @@ static int make_temp(OutputFile& out)
     block_ending_signals(true);
     for (int tries = 0; fd < 0 && tries < TMP_MAX; ++tries) {
         pick_letters(letters);
-        fd = open(out.temp_name, temp_flags, out.replaces ? 0600 : 0666);
+        fd = open(out.temp_name, O_WRONLY | O_CREAT | O_EXCL | binary, out.replaces ? 0600 : 0666);
         if (fd < 0 && errno != EEXIST) break;
     }
     int error = errno;
-    if (fd >= 0) remove_on_signal(out.temp_name);
+    if (fd >= 0) pending_temp = out.temp_name;
     block_ending_signals(false);
     errno = error;
     return fd;
@@ -211,7 +188,7 @@ static bool settle_temp(OutputFile& out, bool replace)
     block_ending_signals(true);
     bool replaced = replace && replace_file(out.temp_name, out.target);
     if (!replaced) unlink(out.temp_name);
-    remove_on_signal(nullptr);
+    pending_temp = nullptr;
     block_ending_signals(false);
     out.aside = false;
     return replaced;
@@ -228,80 +205,60 @@ static bool given_owner(int fd, const OutputFile& out)
            fchown(fd, out.old.st_uid, out.old.st_gid) == 0;
 }
 
-#if defined(__linux__)
-// A name list and one value may each take up to 64 KiB (the kernel's
-// XATTR_LIST_MAX and XATTR_SIZE_MAX).
-static char old_names[65536], new_names[65536], old_value[65536], new_value[65536];
-
-static bool listed(const char* names, ssize_t length, const char* name)
-{
-    for (const char* at = names; at < names + length; at += std::strlen(at) + 1)
-        if (!std::strcmp(at, name)) return true;
-    return false;
-}
-
-// A file system without extended attributes lists none.
-static ssize_t names_of(const char* path, int fd, char* names)
-{
-    ssize_t length = path ? listxattr(path, names, sizeof old_names)
-                          : flistxattr(fd, names, sizeof new_names);
-    return length < 0 && errno == ENOTSUP ? 0 : length;
-}
-#endif
-
 // The new file gets exactly the old file's extended attributes, its access
 // ACL (system.posix_acl_access) among them, as the file fopen rewrites keeps
 // them: set only where they differ, so a security label the system gives
 // every new file stays untouched, and removed where the new file has one
-// the old lacks (inherited from the folder's default ACL).
+// the old lacks (inherited from the folder's default ACL). A file system
+// without them lists none. A name list and a value take up to 64 KiB each.
+#if defined(__linux__)
+#include <sys/xattr.h>
+static char old_names[65536], new_names[65536], old_value[65536], new_value[65536];
+
 static bool given_attributes(int fd, const OutputFile& out)
 {
-#if defined(__linux__)
-    ssize_t old_length = names_of(out.target, -1, old_names);
-    ssize_t new_length = names_of(nullptr, fd, new_names);
+    ssize_t old_length = listxattr(out.target, old_names, sizeof old_names);
+    ssize_t new_length = flistxattr(fd, new_names, sizeof new_names);
+    if (old_length < 0 && errno == ENOTSUP) old_length = 0;
+    if (new_length < 0 && errno == ENOTSUP) new_length = 0;
     if (old_length < 0 || new_length < 0) return false;
-    for (const char* name = old_names; name < old_names + old_length;
-         name += std::strlen(name) + 1) {
+    for (char* name = old_names; name < old_names + old_length; name += std::strlen(name) + 1) {
         ssize_t size = getxattr(out.target, name, old_value, sizeof old_value);
-        if (size < 0) return false;
         ssize_t now = fgetxattr(fd, name, new_value, sizeof new_value);
-        bool same = now == size && !std::memcmp(old_value, new_value, static_cast<std::size_t>(size));
-        if (!same && fsetxattr(fd, name, old_value, static_cast<std::size_t>(size), 0) != 0)
-            return false;
+        if (size < 0) return false;
+        bool same = now == size && !std::memcmp(old_value, new_value, std::size_t(size));
+        if (!same && fsetxattr(fd, name, old_value, std::size_t(size), 0) != 0) return false;
     }
-    for (const char* name = new_names; name < new_names + new_length;
-         name += std::strlen(name) + 1)
-        if (!listed(old_names, old_length, name) && fremovexattr(fd, name) != 0) return false;
-#else
-    (void)fd;
-    (void)out;
-#endif
+    for (char* name = new_names; name < new_names + new_length; name += std::strlen(name) + 1)
+        if (getxattr(out.target, name, nullptr, 0) < 0 && fremovexattr(fd, name) != 0)
+            return false;
     return true;
 }
+#else
+static bool given_attributes(int, const OutputFile&) { return true; }
+#endif
 
 // ---- the decision ----
 
-// How the output is written, decided once, every reason to write in place
-// in the order checked. Past them all the map is written aside, to `fd`:
-// the temporary file beside the target, with the old file's owner, group
-// and attributes; -1 (errno set) where it could not be made for any other
-// reason, a failure and never a write in place.
+// How the output is written, decided once: every reason to write in place,
+// in the order checked. Past them all the map goes aside, to `fd`: the
+// temporary file beside the target, with the old file's owner, group and
+// attributes; or -1, errno set, where it could not be made for any other
+// reason, which is a failure and never a write in place.
 static bool written_in_place(const char* name, OutputFile& out, int& fd)
 {
     fd = -1;
-    // Standard output is the shell's to replace, not ours.
+    char folder[PATH_MAX];
+    std::size_t length = name ? std::strlen(name) : 0;
+    // Standard output, which is the shell's to replace.
     if (!name) return true;
-    // The empty name, one ending in a separator and one longer than a path:
-    // fopen refuses them.
-    std::size_t length = std::strlen(name);
+    // The empty name, one ending in a separator, one longer than a path.
     if (length == 0 || length >= PATH_MAX || is_separator(name[length - 1])) return true;
     // A device name: /dev/stdout may stand for the file the shell opened.
     if (names_a_device(name)) return true;
-    // A link into /dev or /proc (a device name spelt otherwise), one that
-    // cannot be followed (fopen meets the same and says so), or another
-    // user's link in a sticky folder (the kernel's rule for it applies only
-    // to the name opened as given).
-    char folder[PATH_MAX];
+    // A link into /dev or /proc, one that cannot be followed (fopen then
+    // says so), another user's link in a sticky folder (the kernel's rule
+    // for it applies only to the name opened as given).
     std::memcpy(out.target, name, length + 1);
     if (!followed_links(out.target, folder)) return true;
     out.replaces = stat(out.target, &out.old) == 0;
@@ -314,23 +271,18 @@ static bool written_in_place(const char* name, OutputFile& out, int& fd)
     if (out.replaces && !writable_as_given(name, out.old)) return true;
     // Other hard links: each name must lead to the new map.
     if (out.replaces && out.old.st_nlink > 1) return true;
-    // A mount point, such as a file bind-mounted into a container: nothing
-    // can be renamed over it.
+    // A mount point (a file bind-mounted into a container): no rename over it.
     if (out.replaces && marked(out.target, Mark::mount_point)) return true;
-    // An append-only folder: a temporary file there could be neither renamed
-    // nor removed.
+    // An append-only folder, where a temporary file would stay for good.
     if (marked(folder, Mark::append_only)) return true;
-    // A file name under 8 bytes at the very end of the longest path leaves
-    // no room for a temporary name.
+    // A file name under 8 bytes at the very end of the longest path.
     if (!make_temp_template(out.target, out.temp_name)) return true;
-    // A folder that takes no new file for lack of permission (a writable
-    // file in a read-only folder).
+    // A folder that takes no new file for lack of permission.
     fd = make_temp(out);
     if (fd < 0) return errno == EACCES || errno == EPERM || errno == EROFS;
     out.aside = true;
-    // The old file's owner or group, or its ACL or an attribute, cannot be
-    // given to a new file (another user's file this user may write; a file
-    // system without such attributes, or a label this user may not set).
+    // An owner or group, an ACL or an attribute a new file cannot be given
+    // (another user's file; a file system or a label that refuses it).
     if (!out.replaces || (given_owner(fd, out) && given_attributes(fd, out))) return false;
     close(fd);
     fd = -1;
@@ -343,25 +295,20 @@ static bool written_in_place(const char* name, OutputFile& out, int& fd)
 // The output never lands on descriptor 0, 1 or 2: a message to a closed
 // standard error is lost, never written into the map, and a closed standard
 // output stays closed. With all three open no new descriptor can take one,
-// and none is held. Otherwise one above 2 is held before anything is
-// created or truncated, and where none can be had (a limit of 3 descriptors
-// with one of them closed) nothing is. Windows keeps its standard streams
-// apart from descriptors: no slot (-1).
+// so none is held; else one above 2 is held before anything is created or
+// truncated, or nothing is (a limit of 3 descriptors with one closed). A
+// pipe's two ends fill what is closed below 3. Windows keeps its standard
+// streams apart from descriptors: no slot (-1).
 static bool hold_slot(int& slot)
 {
     slot = -1;
 #if !defined(_WIN32)
-    if (fcntl(0, F_GETFD) >= 0 && fcntl(1, F_GETFD) >= 0 && fcntl(2, F_GETFD) >= 0) return true;
-    for (int fd = 0; fd <= 2; ++fd) {
-        slot = fcntl(fd, F_DUPFD, 3);
-        if (slot >= 0 || errno != EBADF) return slot >= 0;
-    }
-    // With 0, 1 and 2 all closed, a pipe's two ends take two of them.
     int ends[2];
+    if (fcntl(0, F_GETFD) >= 0 && fcntl(1, F_GETFD) >= 0 && fcntl(2, F_GETFD) >= 0) return true;
     if (pipe(ends) != 0) return false;
+    close(ends[1]);
     slot = fcntl(ends[0], F_DUPFD, 3);
     close(ends[0]);
-    close(ends[1]);
     return slot >= 0;
 #else
     return true;
@@ -372,60 +319,50 @@ static bool hold_slot(int& slot)
 // slot is used or given back either way.
 static bool stream_over(int fd, int slot, OutputFile& out, const OutputTexts& texts)
 {
-    int error = errno;
+    int error = errno, low = fd;
     if (fd >= 0 && fd <= 2 && slot >= 0) {
-        int low = fd;
         fd = dup2(low, slot);
         error = errno;
         close(low);
-        if (fd < 0) close(slot);
-    } else if (slot >= 0) {
-        close(slot);
     }
+    if (slot >= 0 && fd != slot) close(slot);
     if (fd < 0) return open_failed(error, texts, out.name);
     out.stream = fdopen(fd, "wb");
-    if (out.stream) return true;
-    close(fd);
-    return failed(texts.more_core, texts, out.name);
+    if (!out.stream) close(fd);
+    return out.stream || failed(texts.more_core, texts, out.name);
 }
 
 // As fopen(name, "wb"), but a regular file is truncated only once held
 // above descriptor 2, and nothing else is truncated.
 static bool open_in_place(const char* name, int slot, OutputFile& out, const OutputTexts& texts)
 {
+    struct stat now;
     if (!name) {
         out.stream = stdout;
         return true;
     }
-    if (!stream_over(open(name, write_flags, 0666), slot, out, texts)) return false;
-#if !defined(_WIN32)
-    struct stat now;
+    if (!stream_over(open(name, O_WRONLY | O_CREAT | binary, 0666), slot, out, texts)) return false;
     int fd = fileno(out.stream);
-    if (fstat(fd, &now) != 0 || (S_ISREG(now.st_mode) && ftruncate(fd, 0) != 0)) {
-        std::fclose(out.stream);
-        out.stream = nullptr;
-        return failed(texts.open_error, texts, out.name);
-    }
-#endif
-    return true;
+    if (fstat(fd, &now) == 0 && (!S_ISREG(now.st_mode) || ftruncate(fd, 0) == 0)) return true;
+    std::fclose(out.stream);
+    out.stream = nullptr;
+    return failed(texts.open_error, texts, out.name);
 }
 
 bool open_output(const char* name, OutputFile& out, const OutputTexts& texts)
 {
+    int slot = -1, fd;
     out.name = name ? name : "<stdout>";
-    int slot = -1;
     if (name && !hold_slot(slot)) return open_failed(errno, texts, name);
-    int fd;
     if (written_in_place(name, out, fd)) return open_in_place(name, slot, out, texts);
-    if (fd >= 0 && stream_over(fd, slot, out, texts)) return true;
-    if (fd >= 0) return settle_temp(out, false);
+    if (fd >= 0 && !stream_over(fd, slot, out, texts)) settle_temp(out, false);
+    if (fd >= 0) return out.stream != nullptr;
     int error = errno;
     if (slot >= 0) close(slot);
 #if defined(EDQUOT)
     if (error == EDQUOT) error = ENOSPC;
 #endif
-    if (error == ENOSPC) return failed(texts.write_error, texts, name);
-    return open_failed(error, texts, name);
+    return error == ENOSPC ? failed(texts.write_error, texts, name) : open_failed(error, texts, name);
 }
 
 // The mode comes after the last write, and the data reaches the disk before

@@ -4,17 +4,11 @@
 #include <cstdio>
 
 #include <fcntl.h>
-
-#if defined(_WIN32)
-#include <io.h>
-#include <windows.h>
-#else
 #include <unistd.h>
-#endif
 
 // The signals that end a process by default and may come from outside
-// while the map is written, with the real-time ones (prepare_process); not
-// the fault signals, where a sanitizer build needs its own handlers.
+// while the map is written, and the real-time ones; not the fault signals,
+// where a sanitizer build needs its own handlers.
 static const int ending_signals[] = {
     SIGINT, SIGTERM,
 #if !defined(_WIN32)
@@ -28,7 +22,7 @@ static const int ending_signals[] = {
 #endif
 };
 
-static const char* volatile pending_temp = nullptr;
+const char* volatile pending_temp = nullptr;
 
 // Ends the process by the same signal, so the caller sees the usual status.
 extern "C" void remove_temp_and_resignal(int signal_number)
@@ -38,12 +32,8 @@ extern "C" void remove_temp_and_resignal(int signal_number)
     std::raise(signal_number);
 }
 
-void remove_on_signal(const char* temp_name)
-{
-    pending_temp = temp_name;
-}
-
 #if defined(_WIN32)
+#include <windows.h>
 // Windows shells leave wildcards to the program: the MinGW runtime expands
 // them before main(), as a Unix shell would.
 extern "C" {
@@ -51,11 +41,9 @@ int _dowildcard = -1;
 }
 
 // Without a signal mask a signal at the wrong moment finds the temporary
-// file either still there or already renamed, never both gone.
+// file either still there or already renamed, never both gone. A signal
+// the process was started with ignored stays ignored.
 void block_ending_signals(bool) {}
-
-// Raw bytes on standard output. A signal the process was started with
-// ignored stays ignored.
 void prepare_process()
 {
     if (_fileno(stdout) >= 0) _setmode(_fileno(stdout), _O_BINARY);
@@ -81,23 +69,23 @@ void block_ending_signals(bool block)
     else sigprocmask(SIG_SETMASK, &mask_before_blocking, nullptr);
 }
 
-// A file-size limit fails a write, which is reported, instead of ending
-// the run. A signal the process was started with ignored stays ignored.
+// A file-size limit fails a write, which is reported, instead of ending the
+// run. A signal the process was started with ignored stays ignored. The
+// real-time signals are not constants in glibc, which keeps a few for
+// itself below SIGRTMIN.
 void prepare_process()
 {
     std::signal(SIGXFSZ, SIG_IGN);
     ending_action.sa_handler = remove_temp_and_resignal;
-    sigset_t& ending = ending_action.sa_mask;
-    sigemptyset(&ending);
-    for (int signal_number : ending_signals) sigaddset(&ending, signal_number);
+    sigemptyset(&ending_action.sa_mask);
+    for (int signal_number : ending_signals) sigaddset(&ending_action.sa_mask, signal_number);
 #if defined(SIGRTMIN)
-    // Not constants in glibc, which keeps the lowest few for itself.
     for (int signal_number = SIGRTMIN; signal_number <= SIGRTMAX; ++signal_number)
-        sigaddset(&ending, signal_number);
+        sigaddset(&ending_action.sa_mask, signal_number);
 #endif
     for (int signal_number = 1; signal_number < NSIG; ++signal_number) {
         struct sigaction before;
-        if (sigismember(&ending, signal_number) == 1 &&
+        if (sigismember(&ending_action.sa_mask, signal_number) == 1 &&
             sigaction(signal_number, nullptr, &before) == 0 && before.sa_handler != SIG_IGN)
             sigaction(signal_number, &ending_action, nullptr);
     }

@@ -3,18 +3,16 @@
 #define PAVRIN_PLATFORM_H
 
 // Run first: raw bytes on standard output, a file-size limit failing a
-// write instead of ending the process, and ending signals that remove the
-// temporary file first.
+// write instead of ending the process, and ending signals that remove
+// `pending_temp` first.
 void prepare_process();
 
-// While blocked, an ending signal waits. The temporary file it removes is
-// set and cleared only then, so the handler never finds it half way or
-// removes a name another process has just taken; nullptr is none.
+// Set and cleared only with the ending signals blocked, so the handler
+// never finds it half way or removes a name another process has just taken.
+extern const char* volatile pending_temp;
 void block_ending_signals(bool block);
-void remove_on_signal(const char* temp_name);
 
-// fsync, which on macOS leaves the data in the drive's cache: F_FULLFSYNC
-// flushes that too, where the file system supports it.
+// fsync, or on macOS F_FULLFSYNC, which also empties the drive's cache.
 bool reaches_disk(int fd);
 
 // rename(), also where it does not replace an existing file (Windows).
