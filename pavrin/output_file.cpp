@@ -2,10 +2,9 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <chrono>
-#include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 
 #include <fcntl.h>
 #include <unistd.h>
@@ -13,10 +12,10 @@
 #include "platform.h"
 
 #if defined(_WIN32)
-constexpr int binary = O_BINARY, nonblocking = 0;
+constexpr int binary = O_BINARY, nonblocking = 0, quota_exceeded = ENOSPC;
 constexpr char separators[] = "/\\:";
 #else
-constexpr int binary = 0, nonblocking = O_NONBLOCK;
+constexpr int binary = 0, nonblocking = O_NONBLOCK, quota_exceeded = EDQUOT;
 constexpr char separators[] = "/";
 #endif
 
@@ -31,23 +30,16 @@ static bool open_failed(int error, const OutputTexts& texts, const char* name)
     return failed(error == ENOMEM ? texts.more_core : texts.open_error, texts, name);
 }
 
-// ---- names and links ----
-
-static bool is_separator(char c)
-{
-    return c != '\0' && std::strchr(separators, c);
-}
-
 // Length of the folder part of `path`, its last separator included.
 static std::size_t folder_length(const char* path)
 {
     std::size_t length = std::strlen(path);
-    while (length > 0 && !is_separator(path[length - 1])) --length;
+    while (length > 0 && !std::strchr(separators, path[length - 1])) --length;
     return length;
 }
 
-// Names under /dev/ and /proc/, and on Windows CON, NUL, COM1 and the like,
-// in every folder and with any extension.
+// Names under /dev/ and /proc/; on Windows CON, NUL, COM1 and the like, in
+// every folder and with any extension.
 static bool names_a_device(const char* name)
 {
 #if defined(_WIN32)
@@ -62,11 +54,10 @@ static bool names_a_device(const char* name)
 #endif
 }
 
-// Turns `path` into the file it leads to after symbolic links, also when
-// the last link names a file not there yet, and `folder` into its folder
-// ("." for none); both PATH_MAX bytes. False where following stops in /dev
-// or /proc however spelt ("../../dev/stdout"), at a link that cannot be
-// followed, or at a link another user left in a sticky world-writable
+// Turns `path` into the file it leads to after symbolic links (also to a
+// file not there yet) and `folder` into its folder; PATH_MAX bytes each.
+// False where that is in /dev or /proc however spelt, or at a link that
+// cannot be followed or that another user left in a sticky world-writable
 // folder such as /tmp, which the kernel does not follow.
 static bool followed_links(char* path, char* folder)
 {
@@ -94,10 +85,9 @@ static bool followed_links(char* path, char* folder)
     }
 }
 
-// Opens the name as given, as fopen(name, "wb") would but without
-// truncating and without waiting on a FIFO, so the kernel's checks on links
-// and on other users' files in shared folders apply; `old` becomes what it
-// opened.
+// Opens the name as fopen(name, "wb") would, so the kernel's checks on
+// links and on other users' files apply, but truncating nothing and not
+// waiting on a FIFO; `old` becomes what it opened.
 static bool writable_as_given(const char* name, struct stat& old)
 {
     int probe = open(name, O_WRONLY | O_CREAT | binary | nonblocking, 0666);
@@ -106,29 +96,23 @@ static bool writable_as_given(const char* name, struct stat& old)
     return opened;
 }
 
-// What statx tells beyond stat. Where it is missing, nothing is known to be
-// a mount point or append-only.
-enum class Mark { mount_point, append_only };
-
-static bool marked(const char* path, Mark mark)
+// What statx tells beyond stat: append-only, or else a mount point; where
+// it is missing, neither.
+static bool marked([[maybe_unused]] const char* path, [[maybe_unused]] bool append_only)
 {
 #if defined(STATX_ATTR_MOUNT_ROOT)
     struct statx status;
-    auto attribute = mark == Mark::append_only ? STATX_ATTR_APPEND : STATX_ATTR_MOUNT_ROOT;
+    auto mark = append_only ? STATX_ATTR_APPEND : STATX_ATTR_MOUNT_ROOT;
     return statx(AT_FDCWD, path, 0, STATX_BASIC_STATS, &status) == 0 &&
-           (status.stx_attributes_mask & status.stx_attributes & attribute);
+           (status.stx_attributes_mask & status.stx_attributes & mark);
 #else
-    (void)path;
-    (void)mark;
     return false;
 #endif
 }
 
-// ---- the temporary file ----
-
-// `.NAME.XXXXXX` beside the target: hidden, and not a name a user would
-// pick. NAME is cut where the whole would be longer than a file name (255)
-// or a path may be; false where even an empty NAME would be.
+// `.NAME.XXXXXX` beside the target, NAME cut where the whole would be
+// longer than a file name (255) or a path may be; false where even an empty
+// NAME would be.
 static bool make_temp_template(const char* target, char* temp)
 {
     const std::size_t added = 8, longest_path = PATH_MAX - 1;  // two dots and XXXXXX
@@ -143,46 +127,30 @@ static bool make_temp_template(const char* target, char* temp)
     return true;
 }
 
-// Six letters and digits for the XXXXXX (splitmix64 over the clock and
-// where the program was loaded); O_EXCL, not the name, keeps another file
-// from being taken.
-static void pick_letters(char* letters)
-{
-    static const char alphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
-    static std::uint64_t state = std::uint64_t(
-        std::chrono::steady_clock::now().time_since_epoch().count()) ^ reinterpret_cast<std::uintptr_t>(&state);
-    std::uint64_t bits = state += 0x9e3779b97f4a7c15u;
-    bits = (bits ^ bits >> 30) * 0xbf58476d1ce4e5b9u;
-    bits = (bits ^ bits >> 27) * 0x94d049bb133111ebu;
-    bits ^= bits >> 31;
-    for (int i = 0; i < 6; ++i, bits /= 62) letters[i] = alphabet[bits % 62];
-}
-
-// The temporary file, made under a name no file had: with mode 0666 for a
-// new file, so the umask or the folder's default ACL shapes it as it shapes
-// a file fopen makes; private for a replacement, which gets the old mode
-// after the last write. No C library call makes a unique file with a chosen
-// mode, hence the loop. -1, errno set, where it cannot be made.
+// The temporary file under a name no file had: mode 0666 for a new file, so
+// the umask or the folder's default ACL shapes it as it shapes a file fopen
+// makes; private for a replacement until close_output gives it the old
+// mode. No C library call makes a unique file with a chosen mode, hence the
+// loop. -1, errno set, where it cannot be made.
 static int make_temp(OutputFile& out)
 {
-    char* letters = out.temp_name + std::strlen(out.temp_name) - 6;
+    static const char letters[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
+    char* x = out.temp_name + std::strlen(out.temp_name) - 6;
     int fd = -1;
+    std::srand(static_cast<unsigned>(std::time(nullptr) ^ getpid()));
     block_ending_signals(true);
     for (int tries = 0; fd < 0 && tries < TMP_MAX; ++tries) {
-        pick_letters(letters);
+        for (int i = 0; i < 6; ++i) x[i] = letters[std::rand() % 62];
         fd = open(out.temp_name, O_WRONLY | O_CREAT | O_EXCL | binary, out.replaces ? 0600 : 0666);
         if (fd < 0 && errno != EEXIST) break;
     }
-    int error = errno;
     if (fd >= 0) pending_temp = out.temp_name;
-    block_ending_signals(false);
-    errno = error;
+    block_ending_signals(false);  // which leaves errno as it is
     return fd;
 }
 
 // Puts the temporary file in the target's place when `replace`, else
-// removes it; blocked, an ending signal finds it either still to be removed
-// or already in place. True when it was put in place.
+// removes it: true when it was put there.
 static bool settle_temp(OutputFile& out, bool replace)
 {
     block_ending_signals(true);
@@ -194,9 +162,9 @@ static bool settle_temp(OutputFile& out, bool replace)
     return replaced;
 }
 
-// Owner and group are given before any byte is written and the mode after
-// the last (close_output): a new owner clears set-id bits, and so does a
-// write by a process that could not set them itself.
+// Owner and group come before any byte is written and the mode after the
+// last: a new owner clears set-id bits, as does a write by a process that
+// could not set them itself.
 static bool given_owner(int fd, const OutputFile& out)
 {
     struct stat now;
@@ -205,12 +173,10 @@ static bool given_owner(int fd, const OutputFile& out)
            fchown(fd, out.old.st_uid, out.old.st_gid) == 0;
 }
 
-// The new file gets exactly the old file's extended attributes, its access
-// ACL (system.posix_acl_access) among them, as the file fopen rewrites keeps
-// them: set only where they differ, so a security label the system gives
-// every new file stays untouched, and removed where the new file has one
-// the old lacks (inherited from the folder's default ACL). A file system
-// without them lists none. A name list and a value take up to 64 KiB each.
+// Exactly the old file's extended attributes, its access ACL among them, as
+// the file fopen rewrites keeps them: set where they differ (a label given
+// to every new file stays), removed where only the new file has one (from
+// the folder's default ACL). A name list or a value takes up to 64 KiB.
 #if defined(__linux__)
 #include <sys/xattr.h>
 static char old_names[65536], new_names[65536], old_value[65536], new_value[65536];
@@ -218,8 +184,8 @@ static char old_names[65536], new_names[65536], old_value[65536], new_value[6553
 static bool given_attributes(int fd, const OutputFile& out)
 {
     ssize_t old_length = listxattr(out.target, old_names, sizeof old_names);
+    if (old_length < 0 && errno == ENOTSUP) old_length = 0;  // none on this file system
     ssize_t new_length = flistxattr(fd, new_names, sizeof new_names);
-    if (old_length < 0 && errno == ENOTSUP) old_length = 0;
     if (new_length < 0 && errno == ENOTSUP) new_length = 0;
     if (old_length < 0 || new_length < 0) return false;
     for (char* name = old_names; name < old_names + old_length; name += std::strlen(name) + 1) {
@@ -238,51 +204,44 @@ static bool given_attributes(int fd, const OutputFile& out)
 static bool given_attributes(int, const OutputFile&) { return true; }
 #endif
 
-// ---- the decision ----
-
-// How the output is written, decided once: every reason to write in place,
-// in the order checked. Past them all the map goes aside, to `fd`: the
-// temporary file beside the target, with the old file's owner, group and
-// attributes; or -1, errno set, where it could not be made for any other
-// reason, which is a failure and never a write in place.
+// How the output is written, decided once: each reason to write in place,
+// in order. Past them all it goes aside, to `fd`: the temporary file with
+// the old file's owner, group and attributes; or -1, errno set, where that
+// could not be made for any other reason, a failure and never in place.
 static bool written_in_place(const char* name, OutputFile& out, int& fd)
 {
-    fd = -1;
     char folder[PATH_MAX];
     std::size_t length = name ? std::strlen(name) : 0;
-    // Standard output, which is the shell's to replace.
+    fd = -1;
+    // Standard output, the shell's to replace.
     if (!name) return true;
-    // The empty name, one ending in a separator, one longer than a path.
-    if (length == 0 || length >= PATH_MAX || is_separator(name[length - 1])) return true;
-    // A device name: /dev/stdout may stand for the file the shell opened.
+    // Names fopen refuses: empty, ending in a separator, longer than a path.
+    if (length == 0 || length >= PATH_MAX || std::strchr(separators, name[length - 1])) return true;
+    // /dev/stdout may stand for the file the shell opened.
     if (names_a_device(name)) return true;
-    // A link into /dev or /proc, one that cannot be followed (fopen then
-    // says so), another user's link in a sticky folder (the kernel's rule
-    // for it applies only to the name opened as given).
+    // Into /dev or /proc, a link fopen fails on or the kernel's rule guards.
     std::memcpy(out.target, name, length + 1);
     if (!followed_links(out.target, folder)) return true;
-    out.replaces = stat(out.target, &out.old) == 0;
     // Something there that cannot be looked at: fopen reports it.
+    out.replaces = stat(out.target, &out.old) == 0;
     if (!out.replaces && errno != ENOENT) return true;
-    // Not a regular file (a device, a FIFO): only writing reaches it.
+    // A device or a FIFO, which only writing reaches.
     if (out.replaces && !S_ISREG(out.old.st_mode)) return true;
-    // A file this user may not write: fopen refuses it, and a rename in a
-    // writable folder must not replace it.
+    // Refused by fopen, so a writable folder must not let it be replaced.
     if (out.replaces && !writable_as_given(name, out.old)) return true;
-    // Other hard links: each name must lead to the new map.
+    // Other hard links, each of which must lead to the new map.
     if (out.replaces && out.old.st_nlink > 1) return true;
-    // A mount point (a file bind-mounted into a container): no rename over it.
-    if (out.replaces && marked(out.target, Mark::mount_point)) return true;
+    // A mount point, such as a file bind-mounted into a container.
+    if (out.replaces && marked(out.target, false)) return true;
     // An append-only folder, where a temporary file would stay for good.
-    if (marked(folder, Mark::append_only)) return true;
+    if (marked(folder, true)) return true;
     // A file name under 8 bytes at the very end of the longest path.
     if (!make_temp_template(out.target, out.temp_name)) return true;
     // A folder that takes no new file for lack of permission.
     fd = make_temp(out);
     if (fd < 0) return errno == EACCES || errno == EPERM || errno == EROFS;
     out.aside = true;
-    // An owner or group, an ACL or an attribute a new file cannot be given
-    // (another user's file; a file system or a label that refuses it).
+    // An owner or group, an ACL or an attribute a new file cannot be given.
     if (!out.replaces || (given_owner(fd, out) && given_attributes(fd, out))) return false;
     close(fd);
     fd = -1;
@@ -290,20 +249,16 @@ static bool written_in_place(const char* name, OutputFile& out, int& fd)
     return true;
 }
 
-// ---- the road ----
-
-// The output never lands on descriptor 0, 1 or 2: a message to a closed
-// standard error is lost, never written into the map, and a closed standard
-// output stays closed. With all three open no new descriptor can take one,
-// so none is held; else one above 2 is held before anything is created or
-// truncated, or nothing is (a limit of 3 descriptors with one closed). A
-// pipe's two ends fill what is closed below 3. Windows keeps its standard
-// streams apart from descriptors: no slot (-1).
+// The output never lands on descriptor 0, 1 or 2, so a message to a closed
+// standard error is lost, not written into the map, and a closed standard
+// output stays closed. With all three open no new descriptor can; else
+// `slot`, above 2, is held before anything is created or truncated, or
+// nothing is. Windows keeps its standard streams apart: no slot (-1).
 static bool hold_slot(int& slot)
 {
     slot = -1;
 #if !defined(_WIN32)
-    int ends[2];
+    int ends[2];  // which fill what is closed below 3
     if (fcntl(0, F_GETFD) >= 0 && fcntl(1, F_GETFD) >= 0 && fcntl(2, F_GETFD) >= 0) return true;
     if (pipe(ends) != 0) return false;
     close(ends[1]);
@@ -315,59 +270,55 @@ static bool hold_slot(int& slot)
 #endif
 }
 
-// The stream over `fd`, moved onto `slot` when it took a low number; the
-// slot is used or given back either way.
-static bool stream_over(int fd, int slot, OutputFile& out, const OutputTexts& texts)
+// `fd` moved onto `slot` where it took a low number; the slot is used or
+// given back either way.
+static int above_standard(int fd, int slot)
 {
-    int error = errno, low = fd;
+    int low = fd, error = errno;
     if (fd >= 0 && fd <= 2 && slot >= 0) {
         fd = dup2(low, slot);
         error = errno;
         close(low);
     }
     if (slot >= 0 && fd != slot) close(slot);
-    if (fd < 0) return open_failed(error, texts, out.name);
-    out.stream = fdopen(fd, "wb");
-    if (!out.stream) close(fd);
-    return out.stream || failed(texts.more_core, texts, out.name);
+    errno = error;
+    return fd;
 }
 
-// As fopen(name, "wb"), but a regular file is truncated only once held
-// above descriptor 2, and nothing else is truncated.
-static bool open_in_place(const char* name, int slot, OutputFile& out, const OutputTexts& texts)
-{
-    struct stat now;
-    if (!name) {
-        out.stream = stdout;
-        return true;
-    }
-    if (!stream_over(open(name, O_WRONLY | O_CREAT | binary, 0666), slot, out, texts)) return false;
-    int fd = fileno(out.stream);
-    if (fstat(fd, &now) == 0 && (!S_ISREG(now.st_mode) || ftruncate(fd, 0) == 0)) return true;
-    std::fclose(out.stream);
-    out.stream = nullptr;
-    return failed(texts.open_error, texts, out.name);
-}
-
+// Once decided, the road runs straight. In place, as fopen(name, "wb"), but
+// a regular file is truncated only once held above descriptor 2, and
+// nothing else is. Aside, no room for the temporary file is a write error.
 bool open_output(const char* name, OutputFile& out, const OutputTexts& texts)
 {
     int slot = -1, fd;
+    struct stat now;
     out.name = name ? name : "<stdout>";
+    out.stream = name ? nullptr : stdout;
     if (name && !hold_slot(slot)) return open_failed(errno, texts, name);
-    if (written_in_place(name, out, fd)) return open_in_place(name, slot, out, texts);
-    if (fd >= 0 && !stream_over(fd, slot, out, texts)) settle_temp(out, false);
-    if (fd >= 0) return out.stream != nullptr;
+    bool in_place = written_in_place(name, out, fd);
+    if (!name) return true;
+    if (in_place) fd = open(name, O_WRONLY | O_CREAT | binary, 0666);
+    bool no_room = fd < 0 && !in_place && (errno == ENOSPC || errno == quota_exceeded);
+    fd = above_standard(fd, slot);
     int error = errno;
-    if (slot >= 0) close(slot);
-#if defined(EDQUOT)
-    if (error == EDQUOT) error = ENOSPC;
-#endif
-    return error == ENOSPC ? failed(texts.write_error, texts, name) : open_failed(error, texts, name);
+    if (fd >= 0) out.stream = fdopen(fd, "wb");
+    if (fd >= 0 && !out.stream) {
+        close(fd);
+        fd = -1;
+        error = ENOMEM;  // whatever fdopen says
+    }
+    if (fd < 0 && out.aside) settle_temp(out, false);
+    if (fd < 0) return no_room ? failed(texts.write_error, texts, name) : open_failed(error, texts, name);
+    if (out.aside || (fstat(fd, &now) == 0 && (!S_ISREG(now.st_mode) || ftruncate(fd, 0) == 0)))
+        return true;
+    std::fclose(out.stream);
+    out.stream = nullptr;
+    return failed(texts.open_error, texts, name);
 }
 
 // The mode comes after the last write, and the data reaches the disk before
-// the rename, so a power cut leaves the old file or the new one, never an
-// empty one.
+// the rename, so a power cut leaves the old file or the new, never an empty
+// one.
 bool close_output(OutputFile& out, const OutputTexts& texts)
 {
     int fd = fileno(out.stream);
