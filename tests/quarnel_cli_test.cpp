@@ -105,8 +105,7 @@ TEST_F(QuarnelCli, StreamCutAtEveryByteReportsTheEnd)
 
 // Group numbers grow past three digits, and every field at its widest text
 // (a five-digit group number, a group of 127) fills exactly the room kept
-// for it: a build with assertions (the sanitizer build) stops at a bound one
-// byte short.
+// for it: any build stops at a bound one byte short.
 TEST_F(QuarnelCli, GroupNumbersAndWidestFieldsFillTheirRoom)
 {
     std::vector<std::uint32_t> words = {0, 1 << 16 | 10001, 0x30ffffff, 0x80008000};
