@@ -126,15 +126,15 @@ protected:
 
 // The file a name leads to is what gets the new map: through a symbolic
 // link, also one to a file not there yet, and through every hard link of
-// the file. A replaced file keeps its mode; a new one gets 0666 less the
-// umask.
+// the file, which is cut where the map ends. A replaced file keeps its
+// mode; a new one gets what fopen gives it, here 0666 less the umask.
 TEST_F(PavrinRun, OutputGoesWhereTheNameLeads)
 {
     ASSERT_EQ(mkdir((dir + "/sub").c_str(), 0755), 0);
     write_file(dir + "/sub/real.map", "old");
     ASSERT_EQ(symlink("sub/real.map", (dir + "/link.map").c_str()), 0);
     ASSERT_EQ(symlink("sub/new.map", (dir + "/dangling.map").c_str()), 0);
-    write_file(dir + "/first.map", "old");
+    write_file(dir + "/first.map", std::string(5000, 'x'));
     ASSERT_EQ(link((dir + "/first.map").c_str(), (dir + "/second.map").c_str()), 0);
     write_file(dir + "/mode.map", "old");
     ASSERT_EQ(chmod((dir + "/mode.map").c_str(), 0604), 0);
