@@ -48,6 +48,8 @@ TEST(PavrinOptions, ScanFillsTheSettings)
         {{"-x", "-y", "-c8", "-c16", "-w16", "-wabc", "a"}, -1, nullptr, 7, nullptr,
          false, false, 0, 0, 16},
         {{"-w 0X1f", "-h-3", "-c+7z", "a"}, -1, nullptr, 4, nullptr, false, false, 31, -3, 7},
+        // Bites only where strtoll reads "0b" as binary (glibc 2.38 and
+        // later); an older C library stops at the 'b' by itself.
         {{"-w0b11", "-h08", "a"}, -1, nullptr, 3, nullptr, false, false, 0, 0, 0},
         {{"-w99999999999", "-h-99999999999", "-c4294967296", "a"}, -1, nullptr, 4, nullptr,
          false, false, INT32_MAX, INT32_MIN, INT32_MAX},
