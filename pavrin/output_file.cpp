@@ -13,10 +13,8 @@
 
 #if defined(_WIN32)
 constexpr int binary = O_BINARY, nonblocking = 0, quota_exceeded = ENOSPC;
-constexpr char separators[] = "/\\:";
 #else
 constexpr int binary = 0, nonblocking = O_NONBLOCK, quota_exceeded = EDQUOT;
-constexpr char separators[] = "/";
 #endif
 
 static bool failed(const char* text, const OutputTexts& texts, const char* name)
@@ -30,61 +28,6 @@ static bool open_failed(int error, const OutputTexts& texts, const char* name)
     return failed(error == ENOMEM ? texts.more_core : texts.open_error, texts, name);
 }
 
-// Length of the folder part of `path`, its last separator included.
-static std::size_t folder_length(const char* path)
-{
-    std::size_t length = std::strlen(path);
-    while (length > 0 && !std::strchr(separators, path[length - 1])) --length;
-    return length;
-}
-
-// Names under /dev/ and /proc/; on Windows CON, NUL, COM1 and the like, in
-// every folder and with any extension.
-static bool names_a_device(const char* name)
-{
-#if defined(_WIN32)
-    const char* base = name + folder_length(name);
-    std::size_t length = std::strcspn(base, ".");
-    bool numbered = length == 4 && base[3] >= '1' && base[3] <= '9';
-    return (length == 3 && (!_strnicmp(base, "CON", 3) || !_strnicmp(base, "PRN", 3) ||
-                            !_strnicmp(base, "AUX", 3) || !_strnicmp(base, "NUL", 3))) ||
-           (numbered && (!_strnicmp(base, "COM", 3) || !_strnicmp(base, "LPT", 3)));
-#else
-    return !std::strncmp(name, "/dev/", 5) || !std::strncmp(name, "/proc/", 6);
-#endif
-}
-
-// Turns `path` into the file it leads to after symbolic links (also to a
-// file not there yet) and `folder` into its folder; PATH_MAX bytes each.
-// False where that is in /dev or /proc however spelt, or at a link that
-// cannot be followed or that another user left in a sticky world-writable
-// folder such as /tmp, which the kernel does not follow.
-static bool followed_links(char* path, char* folder)
-{
-    for (int links = 0;; ++links) {
-        std::size_t length = folder_length(path);
-        std::memcpy(folder, length ? path : ".", length ? length : 1);
-        folder[length ? length : 1] = '\0';
-#if !defined(_WIN32)
-        char resolved[PATH_MAX + 1], contents[PATH_MAX];
-        struct stat link, shared;
-        if (realpath(folder, resolved) && names_a_device(std::strcat(resolved, "/"))) return false;
-        if (lstat(path, &link) == 0 && S_ISLNK(link.st_mode) && link.st_uid != geteuid() &&
-            stat(folder, &shared) == 0 && (shared.st_mode & S_ISVTX) &&
-            (shared.st_mode & S_IWOTH) && shared.st_uid != link.st_uid)
-            return false;
-        ssize_t got = readlink(path, contents, sizeof contents);
-        if (got < 0) return errno == EINVAL || errno == ENOENT;
-        std::size_t kept = contents[0] == '/' ? 0 : length, end = kept + std::size_t(got);
-        if (links == 40 || end >= PATH_MAX) return false;
-        std::memcpy(path + kept, contents, std::size_t(got));
-        path[end] = '\0';
-#else
-        return true;
-#endif
-    }
-}
-
 // Opens the name as fopen(name, "wb") would, so the kernel's checks on
 // links and on other users' files apply, but truncating nothing and not
 // waiting on a FIFO; `old` becomes what it opened.
@@ -94,20 +37,6 @@ static bool writable_as_given(const char* name, struct stat& old)
     bool opened = probe >= 0 && fstat(probe, &old) == 0;
     if (probe >= 0) close(probe);
     return opened;
-}
-
-// What statx tells beyond stat: append-only, or else a mount point; where
-// it is missing, neither.
-static bool marked([[maybe_unused]] const char* path, [[maybe_unused]] bool append_only)
-{
-#if defined(STATX_ATTR_MOUNT_ROOT)
-    struct statx status;
-    auto mark = append_only ? STATX_ATTR_APPEND : STATX_ATTR_MOUNT_ROOT;
-    return statx(AT_FDCWD, path, 0, STATX_BASIC_STATS, &status) == 0 &&
-           (status.stx_attributes_mask & status.stx_attributes & mark);
-#else
-    return false;
-#endif
 }
 
 // `.NAME.XXXXXX` beside the target, NAME cut where the whole would be
@@ -173,37 +102,6 @@ static bool given_owner(int fd, const OutputFile& out)
            fchown(fd, out.old.st_uid, out.old.st_gid) == 0;
 }
 
-// Exactly the old file's extended attributes, its access ACL among them, as
-// the file fopen rewrites keeps them: set where they differ (a label given
-// to every new file stays), removed where only the new file has one (from
-// the folder's default ACL). A name list or a value takes up to 64 KiB.
-#if defined(__linux__)
-#include <sys/xattr.h>
-static char old_names[65536], new_names[65536], old_value[65536], new_value[65536];
-
-static bool given_attributes(int fd, const OutputFile& out)
-{
-    ssize_t old_length = listxattr(out.target, old_names, sizeof old_names);
-    if (old_length < 0 && errno == ENOTSUP) old_length = 0;  // none on this file system
-    ssize_t new_length = flistxattr(fd, new_names, sizeof new_names);
-    if (new_length < 0 && errno == ENOTSUP) new_length = 0;
-    if (old_length < 0 || new_length < 0) return false;
-    for (char* name = old_names; name < old_names + old_length; name += std::strlen(name) + 1) {
-        ssize_t size = getxattr(out.target, name, old_value, sizeof old_value);
-        ssize_t now = fgetxattr(fd, name, new_value, sizeof new_value);
-        if (size < 0) return false;
-        bool same = now == size && !std::memcmp(old_value, new_value, std::size_t(size));
-        if (!same && fsetxattr(fd, name, old_value, std::size_t(size), 0) != 0) return false;
-    }
-    for (char* name = new_names; name < new_names + new_length; name += std::strlen(name) + 1)
-        if (getxattr(out.target, name, nullptr, 0) < 0 && fremovexattr(fd, name) != 0)
-            return false;
-    return true;
-}
-#else
-static bool given_attributes(int, const OutputFile&) { return true; }
-#endif
-
 // How the output is written, decided once: each reason to write in place,
 // in order. Past them all it goes aside, to `fd`: the temporary file with
 // the old file's owner, group and attributes; or -1, errno set, where that
@@ -216,7 +114,7 @@ static bool written_in_place(const char* name, OutputFile& out, int& fd)
     // Standard output, the shell's to replace.
     if (!name) return true;
     // Names fopen refuses: empty, ending in a separator, longer than a path.
-    if (length == 0 || length >= PATH_MAX || std::strchr(separators, name[length - 1])) return true;
+    if (length == 0 || length >= PATH_MAX || folder_length(name) == length) return true;
     // /dev/stdout may stand for the file the shell opened.
     if (names_a_device(name)) return true;
     // Into /dev or /proc, a link fopen fails on or the kernel's rule guards.
@@ -242,34 +140,18 @@ static bool written_in_place(const char* name, OutputFile& out, int& fd)
     if (fd < 0) return errno == EACCES || errno == EPERM || errno == EROFS;
     out.aside = true;
     // An owner or group, an ACL or an attribute a new file cannot be given.
-    if (!out.replaces || (given_owner(fd, out) && given_attributes(fd, out))) return false;
+    if (!out.replaces || (given_owner(fd, out) && given_attributes(fd, out.target))) return false;
     close(fd);
     fd = -1;
     settle_temp(out, false);
     return true;
 }
 
-// The output never lands on descriptor 0, 1 or 2, so a message to a closed
+// The output never lands on descriptor 0, 1 or 2: a message to a closed
 // standard error is lost, not written into the map, and a closed standard
-// output stays closed. With all three open no new descriptor can; else
-// `slot`, above 2, is held before anything is created or truncated, or
-// nothing is. Windows keeps its standard streams apart: no slot (-1).
-static bool hold_slot(int& slot)
-{
-    slot = -1;
-#if !defined(_WIN32)
-    int ends[2];  // which fill what is closed below 3
-    if (fcntl(0, F_GETFD) >= 0 && fcntl(1, F_GETFD) >= 0 && fcntl(2, F_GETFD) >= 0) return true;
-    if (pipe(ends) != 0) return false;
-    close(ends[1]);
-    slot = fcntl(ends[0], F_DUPFD, 3);
-    close(ends[0]);
-    return slot >= 0;
-#else
-    return true;
-#endif
-}
-
+// output stays closed. With all three open no new descriptor can; else a
+// slot above 2 is held (hold_slot) before anything is created or
+// truncated, or nothing is.
 // `fd` moved onto `slot` where it took a low number; the slot is used or
 // given back either way.
 static int above_standard(int fd, int slot)
