@@ -19,24 +19,20 @@ struct OutputFile {
     char temp_name[PATH_MAX] = {};
 };
 
-// The messages, each a printf format given (program, output name) in that
-// order; a text may leave the name out.
+// Each a printf format given (program, output name), in that order; a text
+// may leave the name out.
 struct OutputTexts {
     const char* program;
     const char* open_error;   // a name fopen(name, "wb") fails on
-    const char* more_core;    // memory ran out while opening
+    const char* more_core;    // no memory while opening
     const char* write_error;  // no room for the temporary file; a failed flush, close or rename
 };
 
-// Opens `name`, or standard output when it is nullptr. False after a
-// message, with nothing created and the old file as it was.
+// Each is false after its message. Nothing is created where the output
+// cannot be opened (`name` nullptr: standard output); the temporary file is
+// gone after a failed close or a discard (after a failed write).
 bool open_output(const char* name, OutputFile& out, const OutputTexts& texts);
-
-// Closes the stream and puts a temporary file in the target's place. False
-// after a message, with the temporary file gone.
 bool close_output(OutputFile& out, const OutputTexts& texts);
-
-// After a failed write: closes the stream and removes the temporary file.
 void discard_output(OutputFile& out);
 
 #endif

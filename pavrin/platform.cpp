@@ -37,6 +37,16 @@ extern "C" void remove_temp_and_resignal(int signal_number)
     std::raise(signal_number);
 }
 
+// `folder` (PATH_MAX bytes) becomes the folder part of `path`, "." for
+// none; returns that part's length.
+static std::size_t copy_folder(const char* path, char* folder)
+{
+    std::size_t length = folder_length(path);
+    std::memcpy(folder, length ? path : ".", length ? length : 1);
+    folder[length ? length : 1] = '\0';
+    return length;
+}
+
 #if defined(_WIN32)
 #include <windows.h>
 constexpr char separators[] = "/\\:";
@@ -69,14 +79,13 @@ bool names_a_device(const char* name)
            (numbered && (!_strnicmp(base, "COM", 3) || !_strnicmp(base, "LPT", 3)));
 }
 
-// No links; standard streams apart from descriptors, so no slot.
+// No links to follow; standard streams kept apart from descriptors.
 bool followed_links(char* path, char* folder)
 {
-    std::size_t length = folder_length(path);
-    std::memcpy(folder, length ? path : ".", length ? length : 1);
-    folder[length ? length : 1] = '\0';
+    copy_folder(path, folder);
     return true;
 }
+
 bool hold_slot(int& slot)
 {
     slot = -1;
@@ -84,9 +93,9 @@ bool hold_slot(int& slot)
 }
 
 bool reaches_disk(int fd) { return _commit(fd) == 0; }
-bool replace_file(const char* temp_name, const char* target)
+bool replace_file(const char* temp, const char* target)
 {
-    return MoveFileExA(temp_name, target, MOVEFILE_REPLACE_EXISTING) != 0;
+    return MoveFileExA(temp, target, MOVEFILE_REPLACE_EXISTING) != 0;
 }
 int fchown(int, unsigned, unsigned) { return 0; }
 int fchmod(int, unsigned) { return 0; }
@@ -133,9 +142,7 @@ bool followed_links(char* path, char* folder)
     for (int links = 0;; ++links) {
         char resolved[PATH_MAX + 1], contents[PATH_MAX];  // `resolved` and a '/'
         struct stat link, shared;
-        std::size_t length = folder_length(path);
-        std::memcpy(folder, length ? path : ".", length ? length : 1);
-        folder[length ? length : 1] = '\0';
+        std::size_t length = copy_folder(path, folder);
         if (realpath(folder, resolved) && names_a_device(std::strcat(resolved, "/"))) return false;
         if (lstat(path, &link) == 0 && S_ISLNK(link.st_mode) && link.st_uid != geteuid() &&
             stat(folder, &shared) == 0 && (shared.st_mode & S_ISVTX) &&

@@ -6,17 +6,16 @@
 
 // Run first: raw bytes on standard output, a file-size limit failing a
 // write instead of ending the process, and ending signals that remove
-// `pending_temp` first. It is set and cleared only with those signals
+// `pending_temp` first, which is set and cleared only while they are
 // blocked, so the handler never finds it half way.
 void prepare_process();
 extern const char* volatile pending_temp;
 void block_ending_signals(bool block);
 
-// Length of the folder part of `path`, its last separator included.
-std::size_t folder_length(const char* path);
+std::size_t folder_length(const char* path);  // its last separator included
 
-// Names under /dev/ and /proc/; on Windows CON, NUL, COM1 and the like, in
-// every folder and with any extension.
+// Under /dev/ or /proc/; on Windows CON, NUL, COM1 and the like, in every
+// folder and with any extension.
 bool names_a_device(const char* name);
 
 // Turns `path` into the file it leads to after symbolic links (also to a
@@ -26,22 +25,11 @@ bool names_a_device(const char* name);
 // folder such as /tmp, which the kernel does not follow.
 bool followed_links(char* path, char* folder);
 
-// What statx tells beyond stat: append-only, or else a mount point.
-bool marked(const char* path, bool append_only);
-
-// Gives the file open on `fd` exactly the extended attributes of `path`,
-// its access ACL among them (Linux only; elsewhere there is nothing to give).
-bool given_attributes(int fd, const char* path);
-
-// Where one of descriptors 0-2 is closed, `slot` above 2 is held (-1: none
-// needed); false where none can be had.
-bool hold_slot(int& slot);
-
-// fsync, or on macOS F_FULLFSYNC, which also empties the drive's cache.
-bool reaches_disk(int fd);
-
-// rename(), also where it does not replace an existing file (Windows).
-bool replace_file(const char* temp_name, const char* target);
+bool marked(const char* path, bool append_only);  // statx: append-only, else a mount point
+bool given_attributes(int fd, const char* path);  // exactly those of `path`, ACL included
+bool hold_slot(int& slot);  // one above 2 where 0, 1 or 2 is closed, else -1
+bool reaches_disk(int fd);  // fsync; on macOS F_FULLFSYNC, which empties the drive's cache
+bool replace_file(const char* temp_name, const char* target);  // rename(), also on Windows
 
 #if defined(_WIN32)
 // Windows has no owners and no mode beyond read-only.
