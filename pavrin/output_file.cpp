@@ -151,9 +151,8 @@ static bool written_in_place(const char* name, OutputFile& out, int& fd)
 // standard error is lost, not written into the map, and a closed standard
 // output stays closed. With all three open no new descriptor can; else a
 // slot above 2 is held (hold_slot) before anything is created or
-// truncated, or nothing is.
-// `fd` moved onto `slot` where it took a low number; the slot is used or
-// given back either way.
+// truncated, and `fd` is moved onto it where it took a low number. The
+// slot is used or given back either way.
 static int above_standard(int fd, int slot)
 {
     int low = fd, error = errno;
@@ -190,7 +189,8 @@ bool open_output(const char* name, OutputFile& out, const OutputTexts& texts)
         error = ENOMEM;  // whatever fdopen says
     }
     if (fd < 0 && out.aside) settle_temp(out, false);
-    if (fd < 0) return no_room ? failed(texts.write_error, texts, name) : open_failed(error, texts, name);
+    if (fd < 0 && no_room) return failed(texts.write_error, texts, name);
+    if (fd < 0) return open_failed(error, texts, name);
     if (out.aside || (fstat(fd, &now) == 0 && (!S_ISREG(now.st_mode) || ftruncate(fd, 0) == 0)))
         return true;
     std::fclose(out.stream);
