@@ -160,6 +160,7 @@ TEST_F(QuarnelCli, FileCommentStaysAClosedComment)
         {"tg*?\?/\n", "/* file: tg*?\?/\n\\/y.anm */\n"},
         {"bl*\\ \r\n", "/* file: bl*\\ \r\n\\/y.anm */\n"},
         {"fine\\", "/* file: fine\\/y.anm */\n"},
+        {"a*\\", "/* file: a*\\/y.anm */\n"},  // no splice: the '/' is alone
     };
     for (const Case& c : cases) {
         std::filesystem::create_directories(dir + "/" + c.dir);

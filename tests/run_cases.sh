@@ -17,8 +17,6 @@
 #   output    standard output and standard error as one stream (2>&1)
 #   inputs/   input files of this case only
 #   after/    every file the run creates or changes, as it must be after it
-#   posix     present where an input's name cannot be a Windows file name:
-#             the case is skipped for a Windows build
 # The tool runs in a fresh copy of tests/cases/TOOL/inputs and the case's
 # own inputs; after the run the copy must hold those inputs as after/
 # changes them, and nothing else. A new case needs only its args (and its
@@ -113,7 +111,6 @@ done | LC_ALL=C sort -u)
 ((${#cases[@]})) || { echo "$0: no cases in ${wanted[*]}" >&2; exit 2; }
 failed=0
 for case in "${cases[@]}"; do
-    [[ -n $suffix && -e $case/posix ]] && continue
     run_case "$case"
     ((update)) && update_case "$case"
     if ! check_case "$case" >"$work/report"; then
