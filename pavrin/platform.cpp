@@ -69,6 +69,7 @@ void prepare_process()
 }
 void block_ending_signals(bool) {}
 
+// In every folder and with any extension.
 bool names_a_device(const char* name)
 {
     const char* base = name + folder_length(name);
@@ -137,6 +138,7 @@ bool names_a_device(const char* name)
     return !std::strncmp(name, "/dev/", 5) || !std::strncmp(name, "/proc/", 6);
 }
 
+// The kernel follows no link another user left in a sticky folder (/tmp).
 bool followed_links(char* path, char* folder)
 {
     for (int links = 0;; ++links) {

@@ -14,15 +14,12 @@ void block_ending_signals(bool block);
 
 std::size_t folder_length(const char* path);  // its last separator included
 
-// Under /dev/ or /proc/; on Windows CON, NUL, COM1 and the like, in every
-// folder and with any extension.
-bool names_a_device(const char* name);
+bool names_a_device(const char* name);  // under /dev/ or /proc/; CON, NUL, COM1... on Windows
 
 // Turns `path` into the file it leads to after symbolic links (also to a
 // file not there yet) and `folder` into its folder; PATH_MAX bytes each.
-// False where that is in /dev or /proc however spelt, or at a link that
-// cannot be followed or that another user left in a sticky world-writable
-// folder such as /tmp, which the kernel does not follow.
+// False where that is in /dev or /proc however spelt, at a link that cannot
+// be followed, or at another user's link in a sticky world-writable folder.
 bool followed_links(char* path, char* folder);
 
 bool marked(const char* path, bool append_only);  // statx: append-only, else a mount point
