@@ -8,6 +8,7 @@
 
 #include "map_canvas.h"
 #include "output_file.h"
+#include "platform.h"
 
 ConcatenatorSettings concatenator_settings;
 
@@ -118,19 +119,13 @@ static int read_input(const char* name)
 static int write_output()
 {
     const char* name = concatenator_settings.output_name;
-    const char* program = concatenator_settings.program_name;
+    const OutputTexts texts = {concatenator_settings.program_name, "%s: ``%s'' open error!\n",
+                               "%s: more core!\n", "%s: write error!\n"};
     OutputFile out;
-    OutputStatus status = open_output(name, out);
-    if (status == OutputStatus::ok && write_map(out.stream, name) != 0) {
-        discard_output(out);
-        return 1;
-    }
-    if (status == OutputStatus::ok) status = close_output(out);
-    if (status == OutputStatus::open_error)
-        std::fprintf(stderr, "%s: ``%s'' open error!\n", program, name);
-    if (status == OutputStatus::more_core) std::fprintf(stderr, "%s: more core!\n", program);
-    if (status == OutputStatus::write_error) std::fprintf(stderr, "%s: write error!\n", program);
-    return status == OutputStatus::ok ? 0 : 1;
+    if (!open_output(name, out, texts)) return 1;
+    if (write_map(out.stream, name) == 0) return close_output(out, texts) ? 0 : 1;
+    discard_output(out);
+    return 1;
 }
 
 int pavrin_main(int argc, char** argv)

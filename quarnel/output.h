@@ -21,8 +21,8 @@ constexpr std::size_t out_slack = 16;
 
 // Returns room for `size` bytes of text (size + out_slack <= out_capacity)
 // and out_slack after them; the caller writes there and hands the end of its
-// text back to out_commit. A build with assertions checks that the text kept
-// to `size`. Text written there but not yet committed is dropped by a
+// text back to out_commit, which ends the process where the text did not
+// keep to `size`. Text written there but not yet committed is dropped by a
 // failure.
 char* out_reserve(std::size_t size);
 void out_commit(char* end);

@@ -118,6 +118,13 @@ stderr_closed)
             same "$run" "$output" a.map
         fi
     done
+    # With 0, 1 and 2 open (and 3 free) no descriptor is held: room for 4 is
+    # enough, as for fopen, also for a file written in place.
+    for output in $(starts_cramped && echo {new,old,linked}.map); do
+        rm -f new.map && cp old.orig old.map && cp old.orig linked.map && ln -f linked.map link2.map
+        expect "4 descriptors, $output" 0 "" prlimit --nofile=4 "$pavrin" -o$output a.map 3>&-
+        same "4 descriptors, $output" "$output" a.map
+    done
     ;;
 strace)
     command -v strace >/dev/null || skip "no strace"
@@ -210,6 +217,18 @@ attributes)
     else
         echo "skipped: no strace to refuse an attribute"
     fi
+    # A new file gets the mode and ACL fopen gives it, shaped by the umask or
+    # by the folder's default ACL, as the shell's new file gets them.
+    shaped_by() { stat -c %a "$1" && getfacl -cp "$1"; }
+    for acl in u::rw,g::-,o::- u::rw,g::rw,o::- u::rw,u:nobody:rw,g::r,o::-; do
+        for mask in 022 077; do
+            mkdir shaped && setfacl -d -m $acl shaped
+            (umask $mask && cat a.map >shaped/by_shell.map && "$pavrin" -oshaped/new.map a.map)
+            [[ $(shaped_by shaped/new.map) == "$(shaped_by shaped/by_shell.map)" ]] ||
+                fail "default ACL $acl, umask $mask: $(shaped_by shaped/new.map)"
+            rm -r shaped
+        done
+    done
     listing "attributes" a.map a_twice_cropped.map acl.map big.map inherits old.orig
     ;;
 unprivileged)

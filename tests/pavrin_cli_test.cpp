@@ -48,6 +48,8 @@ TEST(PavrinOptions, ScanFillsTheSettings)
         {{"-x", "-y", "-c8", "-c16", "-w16", "-wabc", "a"}, -1, nullptr, 7, nullptr,
          false, false, 0, 0, 16},
         {{"-w 0X1f", "-h-3", "-c+7z", "a"}, -1, nullptr, 4, nullptr, false, false, 31, -3, 7},
+        // Bites only where strtoll reads "0b" as binary (glibc 2.38 and
+        // later); an older C library stops at the 'b' by itself.
         {{"-w0b11", "-h08", "a"}, -1, nullptr, 3, nullptr, false, false, 0, 0, 0},
         {{"-w99999999999", "-h-99999999999", "-c4294967296", "a"}, -1, nullptr, 4, nullptr,
          false, false, INT32_MAX, INT32_MIN, INT32_MAX},
@@ -126,15 +128,15 @@ protected:
 
 // The file a name leads to is what gets the new map: through a symbolic
 // link, also one to a file not there yet, and through every hard link of
-// the file. A replaced file keeps its mode; a new one gets 0666 less the
-// umask.
+// the file, which is cut where the map ends. A replaced file keeps its
+// mode; a new one gets what fopen gives it, here 0666 less the umask.
 TEST_F(PavrinRun, OutputGoesWhereTheNameLeads)
 {
     ASSERT_EQ(mkdir((dir + "/sub").c_str(), 0755), 0);
     write_file(dir + "/sub/real.map", "old");
     ASSERT_EQ(symlink("sub/real.map", (dir + "/link.map").c_str()), 0);
     ASSERT_EQ(symlink("sub/new.map", (dir + "/dangling.map").c_str()), 0);
-    write_file(dir + "/first.map", "old");
+    write_file(dir + "/first.map", std::string(5000, 'x'));
     ASSERT_EQ(link((dir + "/first.map").c_str(), (dir + "/second.map").c_str()), 0);
     write_file(dir + "/mode.map", "old");
     ASSERT_EQ(chmod((dir + "/mode.map").c_str(), 0604), 0);
