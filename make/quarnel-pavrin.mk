@@ -9,8 +9,9 @@
 # anm_walk_anm_...). quarnel runs in the file's folder on its bare name, so
 # the text holds no build path; it writes a temporary file that is renamed
 # only when quarnel succeeded, so a failed run leaves no NAME.c behind (an
-# older one goes too). These are the bytes that quarnel_add_tables() makes
-# in CMake. OPTIONS may hold, each a word of its own:
+# older one goes too), and an interrupted one no temporary file. These are
+# the bytes that quarnel_add_tables() makes in CMake. OPTIONS may hold, each
+# a word of its own:
 #   -l  lower-case table names      -r  sprites last-first
 #   -d  raw sprite words as comments
 #   -s  static tables, only without HEADER (NAME.h declares them extern)
@@ -225,7 +226,7 @@ $(if $(filter -,$(3)),$(error $(2): quarnel reads a file named - only as standar
 quarnel_pavrin_name.$(call quarnel_pavrin_dollar,$(quarnel_pavrin_key.$(5))/$(3)) := $(call quarnel_pavrin_dollar,$(2))
 quarnel_pavrin_label.$(call quarnel_pavrin_dollar,$(quarnel_pavrin_key.$(5)))/$(4) := $(call quarnel_pavrin_dollar,$(2))
 $(call quarnel_pavrin_in_rule,$(1)/$(3).c): $(call quarnel_pavrin_in_rule,$(2)) $(quarnel_pavrin_tool.$(5))$(call quarnel_pavrin_force_unless,$(file <$(1)/.$(3).c.cmd),$(quarnel_pavrin_made_by.$(5)) $(2)) | $(quarnel_pavrin_dir_rule.$(5))
-	$(quarnel_pavrin_at)$(quarnel_pavrin_quarnel_line)cd $(call quarnel_pavrin_sh,$(if $(filter -%,$(2)),./)$(dir $(2))) && $(quarnel_pavrin_command.$(5)) $(if $(filter -%,$(3)),-)$(6) >$(quarnel_pavrin_dir_sh.$(5))/$(6).c.tmp && mv -f $(quarnel_pavrin_dir_sh.$(5))/$(6).c.tmp $(quarnel_pavrin_dir_sh.$(5))/$(6).c && printf '%s\n' $(call quarnel_pavrin_sh,$(quarnel_pavrin_made_by.$(5)) $(2)) >$(quarnel_pavrin_dir_sh.$(5))/.$(6).c.cmd || { rm -f $(quarnel_pavrin_dir_sh.$(5))/$(6).c.tmp $(quarnel_pavrin_dir_sh.$(5))/$(6).c; printf '%s\n' $(call quarnel_pavrin_sh,quarnel_tables: $(2) failed) >&2; exit 1; }
+	$(quarnel_pavrin_at)$(quarnel_pavrin_quarnel_line)c=$(quarnel_pavrin_dir_sh.$(5))/$(6).c; trap 'rm -f "$$$$c.tmp"; exit 1' HUP INT TERM; cd $(call quarnel_pavrin_sh,$(if $(filter -%,$(2)),./)$(dir $(2))) && $(quarnel_pavrin_command.$(5)) $(if $(filter -%,$(3)),-)$(6) >"$$$$c.tmp" && mv -f "$$$$c.tmp" "$$$$c" && printf '%s\n' $(call quarnel_pavrin_sh,$(quarnel_pavrin_made_by.$(5)) $(2)) >$(quarnel_pavrin_dir_sh.$(5))/.$(6).c.cmd || { rm -f "$$$$c.tmp" "$$$$c"; printf '%s\n' $(call quarnel_pavrin_sh,quarnel_tables: $(2) failed) >&2; exit 1; }
 $(if $(quarnel_pavrin_header.$(5)),$(quarnel_pavrin_header_rules))
 endef
 

@@ -74,10 +74,13 @@ before=$(ls -l --full-time out; cat runs)
 check "make -n writes and runs nothing when options changed" "$before" \
     "$(make -n A=-d >/dev/null; ls -l --full-time out; cat runs)"
 check "V=1 shows the commands, not the short lines" "1 0" \
-    "$(make V=1 A=-d >log; grep -c "^cd 'a/' && '$work/logged-quarnel' '-d' 'Walk.anm' >" log) $(grep -c '^QUARNEL' log)"
+    "$(make V=1 A=-d >log; grep -c "; cd 'a/' && '$work/logged-quarnel' '-d' 'Walk.anm' >" log) $(grep -c '^QUARNEL' log)"
 rm -rf out
 check "after make -t on a clean tree, make makes the tables" "" \
     "$(make -t >/dev/null 2>&1; make 2>&1 >/dev/null && cmp out/Walk.anm.c <(cd a && "$quarnel" Walk.anm) 2>&1)"
+printf '#!/bin/sh\nkill -INT 0\n' >interrupting-quarnel && chmod +x interrupting-quarnel
+check "an interrupted run leaves no temporary file" "" \
+    "$(setsid make QUARNEL=./interrupting-quarnel >/dev/null 2>&1; ls out/*.tmp 2>/dev/null)"
 # A broken input stops its tool; the line after the tool's own message names
 # it, and neither the output nor its temporary file is left.
 head -c 10 "$root/examples/walk.anm" >a/Walk.anm
