@@ -89,15 +89,10 @@ make -k >/dev/null 2>log || true
 check "the failed .anm file is named" "quarnel_tables: a/Walk.anm failed" "$(grep -A1 "^$quarnel: " log | sed -n 2p)"
 check "the failed join is named" "pavrin_join: out/j.map failed" "$(grep -A1 '^pavrin: ' log | sed -n 2p)"
 check "no output left by a failure" "" "$(ls out/Walk.anm.c* out/j.map 2>/dev/null)"
-# Names the shell or make would read as more than a name. Each case builds, in
-# a folder of its own, what GIVEN names (a wildcard pattern for qw) from the
-# sample NAMED beside broken OTHERS that a pattern or a lost quote would
-# reach: the tool must read exactly NAMED, every other file stay as it was
-# and only the outputs be added, and nothing be remade when the others
-# change; or make fail with MESSAGE and change nothing. The p case with a
-# '?' joins into that OUTPUT from a broken map, asked for with the '?'
-# escaped (as make reads it while out/level?.map is missing and other files
-# match).
+# Names the shell or make would misread. Each case builds GIVEN (a pattern for
+# qw) beside broken OTHERS: the tool reads exactly NAMED, only the outputs are
+# added, nothing is remade when the others change; or make fails with MESSAGE
+# and changes nothing. The p case with '?' is OUTPUT, joined from a broken map.
 cat >names.mk <<EOF
 QUARNEL := $quarnel
 PAVRIN := $pavrin
@@ -114,8 +109,7 @@ while IFS=@ read -r tool given named others message; do
     [[ -z $named ]] || cp "$root/examples/$([[ $tool == p ]] && echo left.map || echo walk.anm)" "$named"
     out=out/j.map made=out/j.map outputs=$'./out/.j.map.cmd\n./out/j.map'
     [[ $tool == p ]] || out=out/wrap/$named.c made=out/$named.c outputs=$(printf './%s\n' "$made" out/"$named".h "out/.$named.c.cmd" "$out")
-    goal=$out
-    [[ $tool != p || $given != *'?'* ]] || out=$given given=m1.map goal=${out/'?'/'\?'}
+    goal=$out && [[ $tool != p || $given != *'?'* ]] || out=$given given=m1.map goal=${out/'?'/'\?'}
     before=$(snapshot)
     status=$(TOOL=$tool GIVEN=$given OUT=$out GOAL=$goal make -f ../names.mk >../log 2>&1; echo $?)
     if [[ -n $message ]]; then
