@@ -110,6 +110,9 @@ quarnel_pavrin_command = $(foreach word,$(1),$(if $(findstring /,$(word)),$(absp
 # Text (1) inside single quotes of the shell.
 quarnel_pavrin_quote = $(subst ','\'',$(1))
 
+# Text (1) as $(eval) reads it: each $ doubled.
+quarnel_pavrin_dollar = $(subst $$,$$$$,$(1))
+
 # Text (1) as one word of the shell in a recipe that $(eval) reads: quoted,
 # and each $ doubled for make.
 quarnel_pavrin_sh = '$(subst $$,$$$$,$(subst ','\'',$(1)))'
@@ -197,7 +200,6 @@ $(call quarnel_pavrin_in_rule,$(1)):
 	$(if $(quarnel_pavrin_dry),,+)$(quarnel_pavrin_at)mkdir -p $(call quarnel_pavrin_sh,$(1))
 endef
 quarnel_pavrin_folder = $(if $(quarnel_pavrin_folder.$(subst :,_,$(1))),,$(eval $(call quarnel_pavrin_folder_rule,$(1))))
-quarnel_pavrin_dollar = $(subst $$,$$$$,$(1))
 
 # What a call's files share: 1 the call's number, 2 OPTIONS, 3 HEADER,
 # 4 OUT_DIR. The values that go into rules are kept in the form $(eval)
@@ -218,9 +220,8 @@ quarnel_pavrin_template_rule := $(call quarnel_pavrin_in_rule,$(quarnel_pavrin_t
 
 # One .anm file: NAME.c, and NAME.h and the wrapper with HEADER. quarnel
 # reads the argument --x as the file -x. 1 OUT_DIR, 2 FILE.anm, 3 NAME,
-# 4 label, 5 the call's number, 6 NAME for the shell, 7 OUT_DIR/NAME for
-# rules. Its parts are written out rather than called: a $(call) costs more
-# than most of what it would do.
+# 4 label, 5 the call's number, 6 NAME for the shell. Its parts are written
+# out rather than called: a $(call) costs more than most of what it would do.
 define quarnel_pavrin_tables_rule
 $(if $(filter -,$(3)),$(error $(2): quarnel reads a file named - only as standard input; rename it))$(if $(quarnel_pavrin_name.$(quarnel_pavrin_key.$(5))/$(3)),$(error quarnel_tables: $(2) and $(quarnel_pavrin_name.$(quarnel_pavrin_key.$(5))/$(3)) have the same name so their tables would overwrite each other in $(1)))$(if $(quarnel_pavrin_label.$(quarnel_pavrin_key.$(5))/$(4)),$(error quarnel_tables: $(2) and $(quarnel_pavrin_label.$(quarnel_pavrin_key.$(5))/$(4)) give the same table names ($(4)_seq and $(4)_ptr) in $(1)))
 quarnel_pavrin_name.$(call quarnel_pavrin_dollar,$(quarnel_pavrin_key.$(5))/$(3)) := $(call quarnel_pavrin_dollar,$(2))

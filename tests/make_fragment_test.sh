@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # tests/make_fragment_test.sh QUARNEL PAVRIN: the Make fragment refuses options as it reads a call,
-# remakes what a change touches and no more, writes nothing under -n, names a failed input.
+# remakes what a change touches and no more, writes nothing under -n, names a failed input,
+# survives make -t and an interruption, and gives the tools every file name as it is.
 set -euo pipefail
 unset MAKEFLAGS # the cases count on one job at a time, as make starts by default
 root=$(cd "$(dirname "$0")/.." && pwd)
