@@ -128,10 +128,10 @@ quarnel_pavrin_in_rule = $(subst $$,$$$$,$(subst |,\|,$(if $(findstring *,$(1))$
 # Stops make, naming the function (1), at OUT_DIR or OUTPUT (2) or at any of
 # the input FILES (3) that make cannot carry in a rule: a name with a
 # character of a rule's syntax; one with a blank, which make has split into
-# words (found as a missing word that is a file's name up to a blank, or is
-# typed with "\ "); one that make reads as the member B of the archive A,
-# A(B).
-quarnel_pavrin_check_names = $(if $(findstring :,$(2)$(3))$(findstring $(quarnel_pavrin_hash),$(2)$(3))$(findstring %,$(2)$(3))$(findstring =,$(2)$(3))$(findstring ;,$(2)$(3)),$(foreach name,$(2) $(3),$(foreach character,: $(quarnel_pavrin_hash) % = ;,$(if $(findstring $(character),$(name)),$(error $(1): $(name): make cannot carry a name with '$(character)' in a rule; rename the file)))))$(if $(word 2,$(2)),$(error $(1): $(2): make cannot carry a name with a blank in a rule; choose another))$(foreach word,$(filter-out $(wildcard $(3)),$(3)),$(if $(filter %\,$(word))$(wildcard $(patsubst %\,%,$(word))[[:blank:]]*),$(error $(1): $(or $(wildcard $(patsubst %\,%,$(word))[[:blank:]]*),$(word)...): make cannot carry a name with a blank in a rule; rename the file)))$(foreach name,$(filter %$(quarnel_pavrin_close),$(2) $(3)),$(if $(findstring $(quarnel_pavrin_open),$(patsubst $(quarnel_pavrin_open)%,%,$(name))),$(error $(1): $(name): make reads a name A(B) as the member B of the archive A; rename the file)))
+# words (found, when the inputs' folders hold a name with a blank, as a
+# missing word that is a file's name up to a blank, or typed with "\ ");
+# one that make reads as the member B of the archive A, A(B).
+quarnel_pavrin_check_names = $(if $(findstring :,$(2)$(3))$(findstring $(quarnel_pavrin_hash),$(2)$(3))$(findstring %,$(2)$(3))$(findstring =,$(2)$(3))$(findstring ;,$(2)$(3)),$(foreach name,$(2) $(3),$(foreach character,: $(quarnel_pavrin_hash) % = ;,$(if $(findstring $(character),$(name)),$(error $(1): $(name): make cannot carry a name with '$(character)' in a rule; rename the file)))))$(if $(word 2,$(2)),$(error $(1): $(2): make cannot carry a name with a blank in a rule; choose another))$(if $(filter %\,$(3))$(wildcard $(addsuffix *[[:blank:]]*,$(sort $(dir $(3))))),$(foreach word,$(filter-out $(wildcard $(3)),$(3)),$(if $(filter %\,$(word))$(wildcard $(patsubst %\,%,$(word))[[:blank:]]*),$(error $(1): $(or $(wildcard $(patsubst %\,%,$(word))[[:blank:]]*),$(word)...): make cannot carry a name with a blank in a rule; rename the file))))$(foreach name,$(filter %$(quarnel_pavrin_close),$(2) $(3)),$(if $(findstring $(quarnel_pavrin_open),$(patsubst $(quarnel_pavrin_open)%,%,$(name))),$(error $(1): $(name): make reads a name A(B) as the member B of the archive A; rename the file)))
 quarnel_pavrin_hash := \#
 quarnel_pavrin_open := (
 quarnel_pavrin_close := )
@@ -202,7 +202,7 @@ endef
 quarnel_pavrin_folder = $(if $(quarnel_pavrin_folder.$(subst :,_,$(1))),,$(eval $(call quarnel_pavrin_folder_rule,$(1))))
 
 # What a call's files share: 1 the call's number, 2 OPTIONS, 3 HEADER,
-# 4 OUT_DIR. The values that go into rules are kept in the form $(eval)
+# 4 OUT_DIR, 5 FILES. The values that go into rules are kept in the form $(eval)
 # reads, with each $ doubled once more for this $(eval).
 define quarnel_pavrin_tables_setup
 quarnel_pavrin_calls += $(1)
@@ -214,29 +214,31 @@ quarnel_pavrin_tool.$(1) := $(call quarnel_pavrin_dollar,$(call quarnel_pavrin_i
 quarnel_pavrin_command.$(1) := $(call quarnel_pavrin_dollar,$(foreach word,$(call quarnel_pavrin_command,$(QUARNEL)) $(2),$(call quarnel_pavrin_sh,$(word))))
 quarnel_pavrin_made_by.$(1) := $(call quarnel_pavrin_dollar,$(strip $(QUARNEL) $(2)))
 quarnel_pavrin_header.$(1) := $(call quarnel_pavrin_dollar,$(notdir $(3)))
+quarnel_pavrin_special.$(1) := $(call quarnel_pavrin_dollar,$(foreach character,* ? [ | $$,$(findstring $(character),$(4)$(5))))
 endef
 quarnel_pavrin_quarnel_line := $(call quarnel_pavrin_say,QUARNEL)
 quarnel_pavrin_template_rule := $(call quarnel_pavrin_in_rule,$(quarnel_pavrin_template))
 
 # One .anm file: NAME.c, and NAME.h and the wrapper with HEADER. quarnel
 # reads the argument --x as the file -x. 1 OUT_DIR, 2 FILE.anm, 3 NAME,
-# 4 label, 5 the call's number, 6 NAME for the shell. Its parts are written
+# 4 label, 5 the call's number, 6 NAME for the shell, 7 not empty when a
+# name of the call needs escaping in rules. Its parts are written
 # out rather than called: a $(call) costs more than most of what it would do.
 define quarnel_pavrin_tables_rule
 $(if $(filter -,$(3)),$(error $(2): quarnel reads a file named - only as standard input; rename it))$(if $(quarnel_pavrin_name.$(quarnel_pavrin_key.$(5))/$(3)),$(error quarnel_tables: $(2) and $(quarnel_pavrin_name.$(quarnel_pavrin_key.$(5))/$(3)) have the same name so their tables would overwrite each other in $(1)))$(if $(quarnel_pavrin_label.$(quarnel_pavrin_key.$(5))/$(4)),$(error quarnel_tables: $(2) and $(quarnel_pavrin_label.$(quarnel_pavrin_key.$(5))/$(4)) give the same table names ($(4)_seq and $(4)_ptr) in $(1)))
-quarnel_pavrin_name.$(call quarnel_pavrin_dollar,$(quarnel_pavrin_key.$(5))/$(3)) := $(call quarnel_pavrin_dollar,$(2))
-quarnel_pavrin_label.$(call quarnel_pavrin_dollar,$(quarnel_pavrin_key.$(5)))/$(4) := $(call quarnel_pavrin_dollar,$(2))
-$(call quarnel_pavrin_in_rule,$(1)/$(3).c): $(call quarnel_pavrin_in_rule,$(2)) $(quarnel_pavrin_tool.$(5))$(call quarnel_pavrin_force_unless,$(file <$(1)/.$(3).c.cmd),$(quarnel_pavrin_made_by.$(5)) $(2)) | $(quarnel_pavrin_dir_rule.$(5))
-	$(quarnel_pavrin_at)$(quarnel_pavrin_quarnel_line)c=$(quarnel_pavrin_dir_sh.$(5))/$(6).c; trap 'rm -f "$$$$c.tmp"; exit 1' HUP INT TERM; cd $(call quarnel_pavrin_sh,$(if $(filter -%,$(2)),./)$(dir $(2))) && $(quarnel_pavrin_command.$(5)) $(if $(filter -%,$(3)),-)$(6) >"$$$$c.tmp" && mv -f "$$$$c.tmp" "$$$$c" && printf '%s\n' $(call quarnel_pavrin_sh,$(quarnel_pavrin_made_by.$(5)) $(2)) >$(quarnel_pavrin_dir_sh.$(5))/.$(6).c.cmd || { rm -f "$$$$c.tmp" "$$$$c"; printf '%s\n' $(call quarnel_pavrin_sh,quarnel_tables: $(2) failed) >&2; exit 1; }
+quarnel_pavrin_name.$(subst $$,$$$$,$(quarnel_pavrin_key.$(5))/$(3)) := $(subst $$,$$$$,$(2))
+quarnel_pavrin_label.$(subst $$,$$$$,$(quarnel_pavrin_key.$(5)))/$(4) := $(subst $$,$$$$,$(2))
+$(if $(7),$(call quarnel_pavrin_in_rule,$(1)/$(3).c),$(1)/$(3).c): $(if $(7),$(call quarnel_pavrin_in_rule,$(2)),$(2)) $(quarnel_pavrin_tool.$(5))$(call quarnel_pavrin_force_unless,$(file <$(1)/.$(3).c.cmd),$(quarnel_pavrin_made_by.$(5)) $(2)) | $(quarnel_pavrin_dir_rule.$(5))
+	$(quarnel_pavrin_at)$(quarnel_pavrin_quarnel_line)c=$(quarnel_pavrin_dir_sh.$(5))/$(6).c; trap 'rm -f "$$$$c.tmp"; exit 1' HUP INT TERM; cd '$(subst $$,$$$$,$(subst ','\'',$(if $(filter -%,$(2)),./)$(dir $(2))))' && $(quarnel_pavrin_command.$(5)) $(if $(filter -%,$(3)),-)$(6) >"$$$$c.tmp" && mv -f "$$$$c.tmp" "$$$$c" && printf '%s\n' '$(subst $$,$$$$,$(subst ','\'',$(quarnel_pavrin_made_by.$(5)) $(2)))' >$(quarnel_pavrin_dir_sh.$(5))/.$(6).c.cmd || { rm -f "$$$$c.tmp" "$$$$c"; printf '%s\n' '$(subst $$,$$$$,$(subst ','\'',quarnel_tables: $(2) failed))' >&2; exit 1; }
 $(if $(quarnel_pavrin_header.$(5)),$(quarnel_pavrin_header_rules))
 endef
 
 # Part of quarnel_pavrin_tables_rule, with its arguments. The recipes name
 # their file through variables: a name may hold a comma or a parenthesis.
 define quarnel_pavrin_header_rules
-$(call quarnel_pavrin_in_rule,$(1)/$(3).h):$(call quarnel_pavrin_force_unless,$(file <$(1)/$(3).h),$(subst @HEADER@,$(quarnel_pavrin_header.$(5)),$(subst @LABEL@,$(4),$(subst @NAME@,$(3),$(quarnel_pavrin_header_text))))) | $(quarnel_pavrin_dir_rule.$(5))
+$(if $(7),$(call quarnel_pavrin_in_rule,$(1)/$(3).h),$(1)/$(3).h):$(call quarnel_pavrin_force_unless,$(file <$(1)/$(3).h),$(subst @HEADER@,$(quarnel_pavrin_header.$(5)),$(subst @LABEL@,$(4),$(subst @NAME@,$(3),$(quarnel_pavrin_header_text))))) | $(quarnel_pavrin_dir_rule.$(5))
 	$$(call quarnel_pavrin_write,$$(quarnel_pavrin_out.$(5))/$$(notdir $$(quarnel_pavrin_label.$$(quarnel_pavrin_key.$(5))/$(4))).h,$$(quarnel_pavrin_header_text),$(4),$(5))
-$(call quarnel_pavrin_in_rule,$(1)/wrap/$(3).c): $(call quarnel_pavrin_in_rule,$(1)/$(3).h) $(call quarnel_pavrin_in_rule,$(1)/$(3).c) $(quarnel_pavrin_template_rule) | $(quarnel_pavrin_dir_rule.$(5))/wrap
+$(if $(7),$(call quarnel_pavrin_in_rule,$(1)/wrap/$(3).c),$(1)/wrap/$(3).c): $(if $(7),$(call quarnel_pavrin_in_rule,$(1)/$(3).h),$(1)/$(3).h) $(if $(7),$(call quarnel_pavrin_in_rule,$(1)/$(3).c),$(1)/$(3).c) $(quarnel_pavrin_template_rule) | $(quarnel_pavrin_dir_rule.$(5))/wrap
 	$$(call quarnel_pavrin_write,$$(quarnel_pavrin_out.$(5))/wrap/$$(notdir $$(quarnel_pavrin_label.$$(quarnel_pavrin_key.$(5))/$(4))).c,$$(quarnel_pavrin_wrapper_text),$(4),$(5))
 endef
 
@@ -246,8 +248,7 @@ quarnel_pavrin_write = $(if $(quarnel_pavrin_silent),,$(info GEN $(1)))$(if $(qu
 
 # 1 OUT_DIR, 2 FILES, 3 OPTIONS, 4 HEADER, 5 the call's number. Each file
 # goes with its label as FILE/LABEL (a label has no '/').
-quarnel_pavrin_tables = $(eval $(call quarnel_pavrin_tables_setup,$(5),$(3),$(4),$(1)))$(call quarnel_pavrin_folder,$(abspath $(1)))$(if $(4),$(call quarnel_pavrin_folder,$(abspath $(1))/wrap))$(foreach pair,$(join $(2),$(addprefix /,$(call quarnel_pavrin_labels,$(3),$(notdir $(2))))),$(call quarnel_pavrin_table,$(1),$(patsubst %/,%,$(dir $(pair))),$(notdir $(pair)),$(5)))
-quarnel_pavrin_table = $(eval $(call quarnel_pavrin_tables_rule,$(1),$(2),$(notdir $(2)),$(3),$(4),$(call quarnel_pavrin_sh,$(notdir $(2)))))
+quarnel_pavrin_tables = $(eval $(call quarnel_pavrin_tables_setup,$(5),$(3),$(4),$(1),$(2)))$(call quarnel_pavrin_folder,$(abspath $(1)))$(if $(4),$(call quarnel_pavrin_folder,$(abspath $(1))/wrap))$(foreach pair,$(join $(2),$(addprefix /,$(call quarnel_pavrin_labels,$(3),$(notdir $(2))))),$(eval $(call quarnel_pavrin_tables_rule,$(1),$(patsubst %/,%,$(dir $(pair))),$(notdir $(patsubst %/,%,$(dir $(pair)))),$(notdir $(pair)),$(5),'$(subst $$,$$$$,$(subst ','\'',$(notdir $(patsubst %/,%,$(dir $(pair))))))',$(quarnel_pavrin_special.$(5)))))
 
 # pavrin reads a first argument --x as the file -x, like quarnel. 1 OUTPUT,
 # 2 what made it (the command, as given), 3 .OUTPUT.cmd, 4 the maps, 5 OPTIONS.
