@@ -66,7 +66,8 @@
 # OUTPUT has a file beside it, OUT_DIR/.NAME.c.cmd and .OUTPUT.cmd, that
 # holds what made it (tool, options and input, as given), written after it
 # was made and read when the makefile is; while the makefile is read, and
-# under make -n, nothing is written.
+# under make -n, nothing is written. make -t makes the folders and touches
+# the outputs; having no such file, they are made by the next make.
 #
 # Quiet: one line per output (QUARNEL out/walk.anm.c, PAVRIN out/level.map,
 # GEN out/walk.anm.h for the files make writes itself); with V=1 (on make's
