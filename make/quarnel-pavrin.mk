@@ -45,8 +45,9 @@
 # depends on the file named and a failed rule removes only its own output.
 # A name with *, ? or [ is the file of that name whenever it exists or
 # nothing else matches it as a pattern; while it is missing and other files
-# match, make knows it by the name with those characters escaped (level\?.map),
-# as a makefile must then write it. Names that make cannot carry in a rule
+# match, make knows it by the name with those characters escaped
+# (level\?.map), as a makefile must then write it; a goal given on make's
+# command line is then not found. Names that make cannot carry in a rule
 # stop make while it reads the call, naming the file: a blank, ':', '#',
 # '%', '=' or ';' in it, or the form A(B), which make reads as the member B
 # of the archive A.
@@ -203,8 +204,8 @@ endef
 quarnel_pavrin_folder = $(if $(quarnel_pavrin_folder.$(subst :,_,$(1))),,$(eval $(call quarnel_pavrin_folder_rule,$(1))))
 
 # What a call's files share: 1 the call's number, 2 OPTIONS, 3 HEADER,
-# 4 OUT_DIR, 5 FILES. The values that go into rules are kept in the form $(eval)
-# reads, with each $ doubled once more for this $(eval).
+# 4 OUT_DIR, 5 FILES. The values that go into rules are kept in the form
+# $(eval) reads, with each $ doubled once more for this $(eval).
 define quarnel_pavrin_tables_setup
 quarnel_pavrin_calls += $(1)
 quarnel_pavrin_out.$(1) := $(call quarnel_pavrin_dollar,$(4))
