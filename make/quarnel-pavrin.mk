@@ -9,8 +9,9 @@
 # anm_walk_anm_...). quarnel runs in the file's folder on its bare name, so
 # the text holds no build path; it writes a temporary file that is renamed
 # only when quarnel succeeded, so a failed run leaves no NAME.c behind (an
-# older one goes too). These are the bytes that quarnel_add_tables() makes
-# in CMake. OPTIONS may hold, each a word of its own:
+# older one goes too), and an interrupted one no temporary file. These are
+# the bytes that quarnel_add_tables() makes in CMake. OPTIONS may hold, each
+# a word of its own:
 #   -l  lower-case table names      -r  sprites last-first
 #   -d  raw sprite words as comments
 #   -s  static tables, only without HEADER (NAME.h declares them extern)
@@ -39,6 +40,18 @@
 # N is a number of 0-255 as pavrin reads it: decimal, 0x hexadecimal or 0
 # octal (0377 is 255; 08 and 1e2 are not numbers), written in the same word.
 #
+# Names: each file name reaches its tool as one argument, quoted for the
+# shell, and make's own patterns are escaped in the rules, so each rule
+# depends on the file named and a failed rule removes only its own output.
+# A name with *, ? or [ is the file of that name whenever it exists or
+# nothing else matches it as a pattern; while it is missing and other files
+# match, make knows it by the name with those characters escaped
+# (level\?.map), as a makefile must then write it; a goal given on make's
+# command line is then not found. Names that make cannot carry in a rule
+# stop make while it reads the call, naming the file: a blank, ':', '#',
+# '%', '=' or ';' in it, or the form A(B), which make reads as the member B
+# of the archive A.
+#
 # Mistakes stop make while it reads the call, before any rule runs, naming
 # the call and what is wrong: an option not listed above (-lr, --lower,
 # "-w 40", -wabc, -w300); a file named -, which quarnel reads as standard
@@ -54,7 +67,8 @@
 # OUTPUT has a file beside it, OUT_DIR/.NAME.c.cmd and .OUTPUT.cmd, that
 # holds what made it (tool, options and input, as given), written after it
 # was made and read when the makefile is; while the makefile is read, and
-# under make -n, nothing is written.
+# under make -n, nothing is written. make -t makes the folders and touches
+# the outputs; having no such file, they are made by the next make.
 #
 # Quiet: one line per output (QUARNEL out/walk.anm.c, PAVRIN out/level.map,
 # GEN out/walk.anm.h for the files make writes itself); with V=1 (on make's
@@ -97,6 +111,32 @@ quarnel_pavrin_command = $(foreach word,$(1),$(if $(findstring /,$(word)),$(absp
 
 # Text (1) inside single quotes of the shell.
 quarnel_pavrin_quote = $(subst ','\'',$(1))
+
+# Text (1) as $(eval) reads it: each $ doubled.
+quarnel_pavrin_dollar = $(subst $$,$$$$,$(1))
+
+# Text (1) as one word of the shell in a recipe that $(eval) reads: quoted,
+# and each $ doubled for make.
+quarnel_pavrin_sh = '$(subst $$,$$$$,$(subst ','\'',$(1)))'
+
+# A file name (1) as a target or prerequisite in a rule that $(eval) reads.
+# make reads a name with *, ? or [ as a pattern of names, and a pattern that
+# matches no file as the name itself: such a name is written as it is while
+# it matches nothing, and escaped once it matches a file (the file, when it
+# is there; else a name no file has, which is remade until the file is
+# there). | is escaped, each $ doubled.
+quarnel_pavrin_in_rule = $(subst $$,$$$$,$(subst |,\|,$(if $(findstring *,$(1))$(findstring ?,$(1))$(findstring [,$(1)),$(if $(wildcard $(1)),$(subst [,\[,$(subst ?,\?,$(subst *,\*,$(subst \,\\,$(1))))),$(1)),$(1))))
+
+# Stops make, naming the function (1), at OUT_DIR or OUTPUT (2) or at any of
+# the input FILES (3) that make cannot carry in a rule: a name with a
+# character of a rule's syntax; one with a blank, which make has split into
+# words (found, when the inputs' folders hold a name with a blank, as a
+# missing word that is a file's name up to a blank, or typed with "\ ");
+# one that make reads as the member B of the archive A, A(B).
+quarnel_pavrin_check_names = $(if $(findstring :,$(2)$(3))$(findstring $(quarnel_pavrin_hash),$(2)$(3))$(findstring %,$(2)$(3))$(findstring =,$(2)$(3))$(findstring ;,$(2)$(3)),$(foreach name,$(2) $(3),$(foreach character,: $(quarnel_pavrin_hash) % = ;,$(if $(findstring $(character),$(name)),$(error $(1): $(name): make cannot carry a name with '$(character)' in a rule; rename the file)))))$(if $(word 2,$(2)),$(error $(1): $(2): make cannot carry a name with a blank in a rule; choose another))$(if $(filter %\,$(3))$(wildcard $(addsuffix *[[:blank:]]*,$(sort $(dir $(3))))),$(foreach word,$(filter-out $(wildcard $(3)),$(3)),$(if $(filter %\,$(word))$(wildcard $(patsubst %\,%,$(word))[[:blank:]]*),$(error $(1): $(or $(wildcard $(patsubst %\,%,$(word))[[:blank:]]*),$(word)...): make cannot carry a name with a blank in a rule; rename the file))))$(foreach name,$(filter %$(quarnel_pavrin_close),$(2) $(3)),$(if $(findstring $(quarnel_pavrin_open),$(patsubst $(quarnel_pavrin_open)%,%,$(name))),$(error $(1): $(name): make reads a name A(B) as the member B of the archive A; rename the file)))
+quarnel_pavrin_hash := \#
+quarnel_pavrin_open := (
+quarnel_pavrin_close := )
 
 define quarnel_pavrin_newline
 
@@ -153,46 +193,55 @@ quarnel_pavrin_goal := $(.DEFAULT_GOAL)
 quarnel_pavrin_force:
 .DEFAULT_GOAL := $(quarnel_pavrin_goal)
 
-# A folder (1), made once, before the files that go into it.
+# A folder (1), made once, before the files that go into it. The recipe
+# runs under make -t too, where make would touch a file in the folder's
+# place, but not under -n or -q.
 define quarnel_pavrin_folder_rule
-quarnel_pavrin_folder.$(subst :,_,$(1)) := 1
-$(1):
-	$(quarnel_pavrin_at)mkdir -p $$@
+quarnel_pavrin_folder.$(call quarnel_pavrin_dollar,$(subst :,_,$(1))) := 1
+$(call quarnel_pavrin_in_rule,$(1)):
+	$(if $(quarnel_pavrin_dry),,+)$(quarnel_pavrin_at)mkdir -p $(call quarnel_pavrin_sh,$(1))
 endef
 quarnel_pavrin_folder = $(if $(quarnel_pavrin_folder.$(subst :,_,$(1))),,$(eval $(call quarnel_pavrin_folder_rule,$(1))))
 
 # What a call's files share: 1 the call's number, 2 OPTIONS, 3 HEADER,
-# 4 OUT_DIR.
+# 4 OUT_DIR, 5 FILES. The values that go into rules are kept in the form
+# $(eval) reads, with each $ doubled once more for this $(eval).
 define quarnel_pavrin_tables_setup
 quarnel_pavrin_calls += $(1)
-quarnel_pavrin_dir.$(1) := $(abspath $(4))
-quarnel_pavrin_key.$(1) := $(subst :,_,$(abspath $(4)))
-quarnel_pavrin_tool.$(1) := $(call quarnel_pavrin_program,$(QUARNEL))
-quarnel_pavrin_command.$(1) := $(strip $(call quarnel_pavrin_command,$(QUARNEL)) $(2))
-quarnel_pavrin_made_by.$(1) := $(strip $(QUARNEL) $(2))
-quarnel_pavrin_header.$(1) := $(notdir $(3))
+quarnel_pavrin_out.$(1) := $(call quarnel_pavrin_dollar,$(4))
+quarnel_pavrin_key.$(1) := $(call quarnel_pavrin_dollar,$(subst :,_,$(abspath $(4))))
+quarnel_pavrin_dir_rule.$(1) := $(call quarnel_pavrin_dollar,$(call quarnel_pavrin_in_rule,$(abspath $(4))))
+quarnel_pavrin_dir_sh.$(1) := $(call quarnel_pavrin_dollar,$(call quarnel_pavrin_sh,$(abspath $(4))))
+quarnel_pavrin_tool.$(1) := $(call quarnel_pavrin_dollar,$(call quarnel_pavrin_in_rule,$(call quarnel_pavrin_program,$(QUARNEL))))
+quarnel_pavrin_command.$(1) := $(call quarnel_pavrin_dollar,$(foreach word,$(call quarnel_pavrin_command,$(QUARNEL)) $(2),$(call quarnel_pavrin_sh,$(word))))
+quarnel_pavrin_made_by.$(1) := $(call quarnel_pavrin_dollar,$(strip $(QUARNEL) $(2)))
+quarnel_pavrin_header.$(1) := $(call quarnel_pavrin_dollar,$(notdir $(3)))
+quarnel_pavrin_special.$(1) := $(call quarnel_pavrin_dollar,$(foreach character,* ? [ | $$,$(findstring $(character),$(4)$(5))))
 endef
 quarnel_pavrin_quarnel_line := $(call quarnel_pavrin_say,QUARNEL)
+quarnel_pavrin_template_rule := $(call quarnel_pavrin_in_rule,$(quarnel_pavrin_template))
 
 # One .anm file: NAME.c, and NAME.h and the wrapper with HEADER. quarnel
 # reads the argument --x as the file -x. 1 OUT_DIR, 2 FILE.anm, 3 NAME,
-# 4 label, 5 the call's number. Its parts are written out rather than
-# called: a $(call) costs more than most of what it would do.
+# 4 label, 5 the call's number, 6 NAME for the shell, 7 not empty when a
+# name of the call needs escaping in rules. Its parts are written
+# out rather than called: a $(call) costs more than most of what it would do.
 define quarnel_pavrin_tables_rule
 $(if $(filter -,$(3)),$(error $(2): quarnel reads a file named - only as standard input; rename it))$(if $(quarnel_pavrin_name.$(quarnel_pavrin_key.$(5))/$(3)),$(error quarnel_tables: $(2) and $(quarnel_pavrin_name.$(quarnel_pavrin_key.$(5))/$(3)) have the same name so their tables would overwrite each other in $(1)))$(if $(quarnel_pavrin_label.$(quarnel_pavrin_key.$(5))/$(4)),$(error quarnel_tables: $(2) and $(quarnel_pavrin_label.$(quarnel_pavrin_key.$(5))/$(4)) give the same table names ($(4)_seq and $(4)_ptr) in $(1)))
-quarnel_pavrin_name.$(quarnel_pavrin_key.$(5))/$(3) := $(2)
-quarnel_pavrin_label.$(quarnel_pavrin_key.$(5))/$(4) := $(2)
-$(1)/$(3).c: $(2) $(quarnel_pavrin_tool.$(5))$(call quarnel_pavrin_force_unless,$(file <$(1)/.$(3).c.cmd),$(quarnel_pavrin_made_by.$(5)) $(2)) | $(quarnel_pavrin_dir.$(5))
-	$(quarnel_pavrin_at)$(quarnel_pavrin_quarnel_line)cd $(dir $(2)) && $(quarnel_pavrin_command.$(5)) $(if $(filter -%,$(3)),-)$(3) >$(quarnel_pavrin_dir.$(5))/$(3).c.tmp && mv -f $(quarnel_pavrin_dir.$(5))/$(3).c.tmp $(quarnel_pavrin_dir.$(5))/$(3).c && printf '%s\n' '$(subst ','\'',$(quarnel_pavrin_made_by.$(5)) $(2))' >$(quarnel_pavrin_dir.$(5))/.$(3).c.cmd || { rm -f $(quarnel_pavrin_dir.$(5))/$(3).c.tmp $(quarnel_pavrin_dir.$(5))/$(3).c; echo 'quarnel_tables: $(subst ','\'',$(2)) failed' >&2; exit 1; }
+quarnel_pavrin_name.$(subst $$,$$$$,$(quarnel_pavrin_key.$(5))/$(3)) := $(subst $$,$$$$,$(2))
+quarnel_pavrin_label.$(subst $$,$$$$,$(quarnel_pavrin_key.$(5)))/$(4) := $(subst $$,$$$$,$(2))
+$(if $(7),$(call quarnel_pavrin_in_rule,$(1)/$(3).c),$(1)/$(3).c): $(if $(7),$(call quarnel_pavrin_in_rule,$(2)),$(2)) $(quarnel_pavrin_tool.$(5))$(call quarnel_pavrin_force_unless,$(file <$(1)/.$(3).c.cmd),$(quarnel_pavrin_made_by.$(5)) $(2)) | $(quarnel_pavrin_dir_rule.$(5))
+	$(quarnel_pavrin_at)$(quarnel_pavrin_quarnel_line)c=$(quarnel_pavrin_dir_sh.$(5))/$(6).c; trap 'rm -f "$$$$c.tmp"; exit 1' HUP INT TERM; cd '$(subst $$,$$$$,$(subst ','\'',$(if $(filter -%,$(2)),./)$(dir $(2))))' && $(quarnel_pavrin_command.$(5)) $(if $(filter -%,$(3)),-)$(6) >"$$$$c.tmp" && mv -f "$$$$c.tmp" "$$$$c" && printf '%s\n' '$(subst $$,$$$$,$(subst ','\'',$(quarnel_pavrin_made_by.$(5)) $(2)))' >$(quarnel_pavrin_dir_sh.$(5))/.$(6).c.cmd || { rm -f "$$$$c.tmp" "$$$$c"; printf '%s\n' '$(subst $$,$$$$,$(subst ','\'',quarnel_tables: $(2) failed))' >&2; exit 1; }
 $(if $(quarnel_pavrin_header.$(5)),$(quarnel_pavrin_header_rules))
 endef
 
-# Part of quarnel_pavrin_tables_rule, with its arguments.
+# Part of quarnel_pavrin_tables_rule, with its arguments. The recipes name
+# their file through variables: a name may hold a comma or a parenthesis.
 define quarnel_pavrin_header_rules
-$(1)/$(3).h:$(call quarnel_pavrin_force_unless,$(file <$(1)/$(3).h),$(subst @HEADER@,$(quarnel_pavrin_header.$(5)),$(subst @LABEL@,$(4),$(subst @NAME@,$(3),$(quarnel_pavrin_header_text))))) | $(quarnel_pavrin_dir.$(5))
-	$$(call quarnel_pavrin_write,$$@,$$(quarnel_pavrin_header_text),$(4),$(5))
-$(1)/wrap/$(3).c: $(1)/$(3).h $(1)/$(3).c $(quarnel_pavrin_template) | $(quarnel_pavrin_dir.$(5))/wrap
-	$$(call quarnel_pavrin_write,$$@,$$(quarnel_pavrin_wrapper_text),$(4),$(5))
+$(if $(7),$(call quarnel_pavrin_in_rule,$(1)/$(3).h),$(1)/$(3).h):$(call quarnel_pavrin_force_unless,$(file <$(1)/$(3).h),$(subst @HEADER@,$(quarnel_pavrin_header.$(5)),$(subst @LABEL@,$(4),$(subst @NAME@,$(3),$(quarnel_pavrin_header_text))))) | $(quarnel_pavrin_dir_rule.$(5))
+	$$(call quarnel_pavrin_write,$$(quarnel_pavrin_out.$(5))/$$(notdir $$(quarnel_pavrin_label.$$(quarnel_pavrin_key.$(5))/$(4))).h,$$(quarnel_pavrin_header_text),$(4),$(5))
+$(if $(7),$(call quarnel_pavrin_in_rule,$(1)/wrap/$(3).c),$(1)/wrap/$(3).c): $(if $(7),$(call quarnel_pavrin_in_rule,$(1)/$(3).h),$(1)/$(3).h) $(if $(7),$(call quarnel_pavrin_in_rule,$(1)/$(3).c),$(1)/$(3).c) $(quarnel_pavrin_template_rule) | $(quarnel_pavrin_dir_rule.$(5))/wrap
+	$$(call quarnel_pavrin_write,$$(quarnel_pavrin_out.$(5))/wrap/$$(notdir $$(quarnel_pavrin_label.$$(quarnel_pavrin_key.$(5))/$(4))).c,$$(quarnel_pavrin_wrapper_text),$(4),$(5))
 endef
 
 # Writes FILE (1), NAME.h or the wrapper, from the template's TEXT (2) for
@@ -201,15 +250,15 @@ quarnel_pavrin_write = $(if $(quarnel_pavrin_silent),,$(info GEN $(1)))$(if $(qu
 
 # 1 OUT_DIR, 2 FILES, 3 OPTIONS, 4 HEADER, 5 the call's number. Each file
 # goes with its label as FILE/LABEL (a label has no '/').
-quarnel_pavrin_tables = $(eval $(call quarnel_pavrin_tables_setup,$(5),$(3),$(4),$(1)))$(call quarnel_pavrin_folder,$(quarnel_pavrin_dir.$(5)))$(if $(4),$(call quarnel_pavrin_folder,$(quarnel_pavrin_dir.$(5))/wrap))$(foreach pair,$(join $(2),$(addprefix /,$(call quarnel_pavrin_labels,$(3),$(notdir $(2))))),$(eval $(call quarnel_pavrin_tables_rule,$(1),$(patsubst %/,%,$(dir $(pair))),$(notdir $(patsubst %/,%,$(dir $(pair)))),$(notdir $(pair)),$(5))))
+quarnel_pavrin_tables = $(eval $(call quarnel_pavrin_tables_setup,$(5),$(3),$(4),$(1),$(2)))$(call quarnel_pavrin_folder,$(abspath $(1)))$(if $(4),$(call quarnel_pavrin_folder,$(abspath $(1))/wrap))$(foreach pair,$(join $(2),$(addprefix /,$(call quarnel_pavrin_labels,$(3),$(notdir $(2))))),$(eval $(call quarnel_pavrin_tables_rule,$(1),$(patsubst %/,%,$(dir $(pair))),$(notdir $(patsubst %/,%,$(dir $(pair)))),$(notdir $(pair)),$(5),'$(subst $$,$$$$,$(subst ','\'',$(notdir $(patsubst %/,%,$(dir $(pair))))))',$(quarnel_pavrin_special.$(5)))))
 
 # pavrin reads a first argument --x as the file -x, like quarnel. 1 OUTPUT,
-# 2 the command, 3 .OUTPUT.cmd, 4 the maps.
+# 2 what made it (the command, as given), 3 .OUTPUT.cmd, 4 the maps, 5 OPTIONS.
 define quarnel_pavrin_join_rule
-quarnel_pavrin_output.$(subst :,_,$(abspath $(1))) := 1
-$(1): $(4) $(call quarnel_pavrin_program,$(PAVRIN))$(call quarnel_pavrin_force_unless,$(file <$(3)),$(2)) | $(abspath $(dir $(1)))
-	$(quarnel_pavrin_at)$(call quarnel_pavrin_say,PAVRIN)$(2) && printf '%s\n' '$(call quarnel_pavrin_quote,$(2))' >$(3) || { rm -f $(1); echo 'pavrin_join: $(call quarnel_pavrin_quote,$(1)) failed' >&2; exit 1; }
+quarnel_pavrin_output.$(call quarnel_pavrin_dollar,$(subst :,_,$(abspath $(1)))) := 1
+$(call quarnel_pavrin_in_rule,$(1)): $(foreach map,$(4),$(call quarnel_pavrin_in_rule,$(map))) $(call quarnel_pavrin_in_rule,$(call quarnel_pavrin_program,$(PAVRIN)))$(call quarnel_pavrin_force_unless,$(file <$(3)),$(2)) | $(call quarnel_pavrin_in_rule,$(abspath $(dir $(1))))
+	$(quarnel_pavrin_at)$(call quarnel_pavrin_say,PAVRIN)$(foreach word,$(PAVRIN) $(5) -o$(1) $(if $(filter -%,$(firstword $(4))),-)$(4),$(call quarnel_pavrin_sh,$(word))) && printf '%s\n' $(call quarnel_pavrin_sh,$(2)) >$(call quarnel_pavrin_sh,$(3)) || { rm -f $(call quarnel_pavrin_sh,$(1)); printf '%s\n' $(call quarnel_pavrin_sh,pavrin_join: $(1) failed) >&2; exit 1; }
 endef
 
-quarnel_tables = $(eval quarnel_pavrin_goal := $(.DEFAULT_GOAL))$(call quarnel_pavrin_check_tables,$(3),$(4))$(call quarnel_pavrin_tables,$(1),$(2),$(strip $(3)),$(4),$(words x $(quarnel_pavrin_calls)))$(eval .DEFAULT_GOAL := $(quarnel_pavrin_goal))
-pavrin_join = $(eval quarnel_pavrin_goal := $(.DEFAULT_GOAL))$(call quarnel_pavrin_check_join,$(3))$(if $(quarnel_pavrin_output.$(subst :,_,$(abspath $(1)))),$(error pavrin_join: $(1) is joined twice; give one of the calls another OUTPUT))$(call quarnel_pavrin_folder,$(abspath $(dir $(1))))$(eval $(call quarnel_pavrin_join_rule,$(1),$(strip $(PAVRIN) $(3) -o$(1) $(if $(filter -%,$(firstword $(2))),-)$(strip $(2))),$(dir $(1)).$(notdir $(1)).cmd,$(2)))$(eval .DEFAULT_GOAL := $(quarnel_pavrin_goal))
+quarnel_tables = $(eval quarnel_pavrin_goal := $(.DEFAULT_GOAL))$(call quarnel_pavrin_check_tables,$(3),$(4))$(call quarnel_pavrin_check_names,quarnel_tables,$(1),$(2))$(call quarnel_pavrin_tables,$(1),$(2),$(strip $(3)),$(4),$(words x $(quarnel_pavrin_calls)))$(eval .DEFAULT_GOAL := $(quarnel_pavrin_goal))
+pavrin_join = $(eval quarnel_pavrin_goal := $(.DEFAULT_GOAL))$(call quarnel_pavrin_check_join,$(3))$(call quarnel_pavrin_check_names,pavrin_join,$(1),$(2))$(if $(quarnel_pavrin_output.$(subst :,_,$(abspath $(1)))),$(error pavrin_join: $(1) is joined twice; give one of the calls another OUTPUT))$(call quarnel_pavrin_folder,$(abspath $(dir $(1))))$(eval $(call quarnel_pavrin_join_rule,$(1),$(strip $(PAVRIN) $(3) -o$(1) $(if $(filter -%,$(firstword $(2))),-)$(strip $(2))),$(dir $(1)).$(notdir $(1)).cmd,$(strip $(2)),$(3)))$(eval .DEFAULT_GOAL := $(quarnel_pavrin_goal))
