@@ -1,0 +1,11 @@
+#include "build.h"
+
+#include <cstdio>
+
+#include "settings.h"
+
+int run_build()
+{
+    std::fprintf(stderr, "%s: build: not yet\n", program_name);
+    return 1;
+}

@@ -1,0 +1,11 @@
+#include "view.h"
+
+#include <cstdio>
+
+#include "settings.h"
+
+int run_view()
+{
+    std::fprintf(stderr, "%s: view: not yet\n", program_name);
+    return 1;
+}
