@@ -8,7 +8,8 @@
 #include "build.h"
 #include "check.h"
 #include "dump.h"
-#include "settings.h"
+#include "platform.h"
+#include "cellmap_settings.h"
 #include "view.h"
 
 #ifndef ANM_CELLMAP_VERSION
@@ -301,6 +302,7 @@ int anm_cellmap_main(int argc, char** argv)
     int status = scan_arguments(*info, argc, argv);
     if (status < 0) status = check_arguments(*info);
     if (status >= 0) return status;
+    platform_setup();  // raw bytes on standard input and output
     switch (info->command) {
     case Command::dump: return run_dump();
     case Command::build: return run_build();

@@ -2,7 +2,7 @@
 
 #include <cstdio>
 
-#include "settings.h"
+#include "cellmap_settings.h"
 
 int run_build()
 {

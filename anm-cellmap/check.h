@@ -3,7 +3,7 @@
 #ifndef ANM_CELLMAP_CHECK_H
 #define ANM_CELLMAP_CHECK_H
 
-#include "settings.h"
+#include "cellmap_settings.h"
 
 // The name after -W, e.g. "cell-size"; find_warning gives warning_count for
 // an unknown name.
