@@ -3,9 +3,13 @@
 #include <cerrno>
 #include <cstdint>
 #include <cstring>
-#include <iterator>
+#include <climits>
+#include <string_view>
+#include <vector>
 
-#include <nlohmann/json.hpp>
+#include <rapidjson/error/en.h>
+#include <rapidjson/filereadstream.h>
+#include <rapidjson/reader.h>
 
 #include "cellmap_settings.h"
 #include "output_file.h"
@@ -70,7 +74,7 @@ static std::string key_list(const FieldSpec* fields, int count)
     return list;
 }
 
-static int find_field(const FieldSpec* fields, int count, const std::string& name)
+static int find_field(const FieldSpec* fields, int count, std::string_view name)
 {
     for (int i = 0; i < count; ++i)
         if (name == fields[i].name) return i;
@@ -102,9 +106,9 @@ enum class Where { top, header, sequences, sequence, groups, group, sprite, padd
 // A JSON value as it comes. Its text is made only for a message.
 struct Value {
     enum Kind { a_number, a_string, a_boolean, a_null, an_object, an_array } kind;
-    bool whole = false;               // a number without fraction that fits in long long
-    long long number = 0;
-    const std::string* text = nullptr;  // a string's, or a number's as written
+    bool whole = false;     // a number without fraction
+    long long number = 0;   // a whole number's value; beyond long long, its largest
+    std::string_view text;  // a string's, or a number's that `number` does not hold
 };
 
 struct Reader {
@@ -138,6 +142,12 @@ static const char map_description[] = "a cell map dump";
 
 static std::string number_text(std::uint64_t n) { return std::to_string(n); }
 
+// "1 row", "2 rows".
+static std::string count_text(std::uint64_t n, const char* thing)
+{
+    return number_text(n) + " " + thing + (n == 1 ? "" : "s");
+}
+
 static int map_bit(int field) { return key_map_field + field; }
 
 // The path of the value now being read (with_element) or of its container.
@@ -161,8 +171,10 @@ static std::string path(const Reader& r, bool with_element = true)
 static std::string shown(const Value& v)
 {
     switch (v.kind) {
-    case Value::a_number: return v.whole ? std::to_string(v.number) : *v.text;
-    case Value::a_string: return "\"" + (v.text->size() > 24 ? v.text->substr(0, 20) + "..." : *v.text) + "\"";
+    case Value::a_number: return v.text.empty() ? std::to_string(v.number) : std::string(v.text);
+    case Value::a_string:
+        return "\"" + std::string(v.text.size() > 24 ? v.text.substr(0, 20) : v.text) +
+               (v.text.size() > 24 ? "...\"" : "\"");
     case Value::a_boolean: return v.number ? "true" : "false";
     case Value::a_null: return "null";
     case Value::an_object: return "an object";
@@ -205,9 +217,9 @@ static bool field_number(Reader& r, const Value& v, const FieldSpec& spec, std::
         bits = static_cast<std::uint32_t>(v.number) & static_cast<std::uint32_t>((1LL << spec.bits) - 1);
         return true;
     }
-    std::string range = std::to_string(low) + "-" + std::to_string(high);
+    std::string range = std::to_string(low) + (low < 0 ? " to " : "-") + std::to_string(high);
     if (v.kind != Value::a_number) return wrong_value(r, v, "a number in " + range);
-    if (!v.whole && v.text) return wrong_value(r, v, "a whole number in " + range);
+    if (!v.whole) return wrong_value(r, v, "a whole number in " + range);
     return fail(r, path(r), shown(v) + " is not in " + range);
 }
 
@@ -224,12 +236,12 @@ static void begin_entry(Reader& r, Where where, const EntryKind& kind)
 
 // Keys mostly come in the dump's order, so the one after the last is tried
 // first.
-static bool entry_key(Reader& r, const std::string& key)
+static bool entry_key(Reader& r, std::string_view key)
 {
     int next = r.field + 1 < r.kind->count ? r.field + 1 : 0;
     r.field = key == r.kind->fields[next].name ? next : find_field(r.kind->fields, r.kind->count, key);
     if (r.field < 0)
-        return fail(r, path(r) + key, std::string("not a key of ") + r.kind->what + " (" +
+        return fail(r, path(r) + std::string(key), std::string("not a key of ") + r.kind->what + " (" +
                                           key_list(r.kind->fields, r.kind->count) + ")");
     if (r.given & 1u << r.field) return fail(r, path(r), "given twice");
     r.given |= 1u << r.field;
@@ -310,7 +322,7 @@ static bool end_row(Reader& r, std::uint64_t cells)
     if (r.rows++ == 0) r.first_row_width = cells;
     std::uint64_t width = width_given ? r.map_head[4] : r.first_row_width;
     if (cells == width) return true;
-    return fail(r, path(r, false), number_text(cells) + " cells, not " + number_text(width) +
+    return fail(r, path(r, false), count_text(cells, "cell") + ", not " + number_text(width) +
                                        (width_given ? " as width says" : " as in the first row"));
 }
 
@@ -329,7 +341,7 @@ static int hex_digit(char c)
     return at ? static_cast<int>(at - digits) % 16 : -1;
 }
 
-static bool hex_bytes(const std::string& text, std::string& bytes)
+static bool hex_bytes(std::string_view text, std::string& bytes)
 {
     if (text.size() % 2) return false;
     for (std::size_t i = 0; i < text.size(); i += 2) {
@@ -351,8 +363,8 @@ static bool top_value(Reader& r, const Value& v)
 {
     switch (r.top_key) {
     case key_format:
-        if (v.kind == Value::a_string && (*v.text == "anm" || *v.text == "map")) {
-            r.format = *v.text == "anm" ? Format::anm : Format::map;
+        if (v.kind == Value::a_string && (v.text == "anm" || v.text == "map")) {
+            r.format = v.text == "anm" ? Format::anm : Format::map;
             return true;
         }
         return wrong_value(r, v, "\"anm\" or \"map\"");
@@ -373,7 +385,7 @@ static bool top_value(Reader& r, const Value& v)
         if (v.kind != Value::an_array) return wrong_value(r, v, "an array of 3 numbers in 0-255");
         return push_array(r, Where::padding);
     case key_trailing:
-        if (v.kind == Value::a_string && hex_bytes(*v.text, r.built->trailing)) return true;
+        if (v.kind == Value::a_string && hex_bytes(v.text, r.built->trailing)) return true;
         return wrong_value(r, v, "hexadecimal text, two digits a byte");
     case key_cut:
         return fail(r, path(r), "the dump is of a file cut short, which cannot be built back");
@@ -463,7 +475,7 @@ static std::string top_keys_text(Format format)
 
 // A key of the other format than "format" names is refused, at once or,
 // when "format" comes later, at the end.
-static bool top_key(Reader& r, const std::string& key)
+static bool top_key(Reader& r, std::string_view key)
 {
     r.map_field = find_field(map_fields, 5, key);
     r.top_key = r.map_field >= 0 ? key_map_field : -1;
@@ -472,17 +484,17 @@ static bool top_key(Reader& r, const std::string& key)
     Format of = r.top_key < 0 ? Format::unknown : key_format_of(r.top_key);
     if (r.top_key < 0 || (of != Format::unknown && r.format != Format::unknown && of != r.format)) {
         r.top_key = key_format;
-        return fail(r, key, "not a key of " + top_keys_text(r.format));
+        return fail(r, std::string(key), "not a key of " + top_keys_text(r.format));
     }
     int bit = r.top_key == key_map_field ? map_bit(r.map_field) : r.top_key;
-    if (r.top_given & 1u << bit) return fail(r, key, "given twice");
+    if (r.top_given & 1u << bit) return fail(r, std::string(key), "given twice");
     r.top_given |= 1u << bit;
     std::string& first = r.first_key_of[static_cast<int>(of)];
     if (first.empty()) first = key;
     return true;
 }
 
-static bool take_key(Reader& r, const std::string& key)
+static bool take_key(Reader& r, std::string_view key)
 {
     return r.stack[r.depth - 1] == Where::top ? top_key(r, key) : entry_key(r, key);
 }
@@ -509,9 +521,9 @@ static bool end_map(Reader& r)
     if (!(r.top_given & 1u << map_bit(map_height))) r.map_head[5] = static_cast<unsigned char>(r.rows);
     if (!(r.top_given & 1u << map_bit(map_width))) r.map_head[4] = static_cast<unsigned char>(r.first_row_width);
     if (r.rows != r.map_head[5])
-        return fail(r, "rows", number_text(r.rows) + " rows, not " + number_text(r.map_head[5]) + " as height says");
+        return fail(r, "rows", count_text(r.rows, "row") + ", not " + number_text(r.map_head[5]) + " as height says");
     if (r.rows && r.first_row_width != r.map_head[4])
-        return fail(r, "rows", number_text(r.first_row_width) + " cells a row, not " +
+        return fail(r, "rows", count_text(r.first_row_width, "cell") + " a row, not " +
                                    number_text(r.map_head[4]) + " as width says");
     r.built->head.assign(reinterpret_cast<const char*>(r.map_head), 8);
     return true;
@@ -538,7 +550,7 @@ static bool finish_container(Reader& r)
     case Where::row: return end_row(r, elements);
     case Where::padding:
         if (elements == 3) return true;
-        return fail(r, "padding", number_text(elements) + " numbers, not the header's 3 bytes");
+        return fail(r, "padding", count_text(elements, "number") + ", not the header's 3 bytes");
     default: return true;
     }
 }
@@ -552,72 +564,43 @@ static bool end_container(Reader& r)
 
 // ---- the parser's events ----
 
-// nlohmann's parser calls these as it reads; each hands its event on.
-struct SaxEvents {
-    using json = nlohmann::json;
+// RapidJSON's reader calls these as it reads; each hands its event on.
+struct ReaderEvents {
     Reader& r;
 
-    bool null() { return take_value(r, {Value::a_null}); }
-    bool boolean(bool b) { return take_value(r, {Value::a_boolean, false, b ? 1 : 0}); }
-    bool number_integer(json::number_integer_t n) { return take_value(r, {Value::a_number, true, n}); }
-    bool number_unsigned(json::number_unsigned_t n)
+    bool Null() { return take_value(r, {Value::a_null, false, 0, {}}); }
+    bool Bool(bool b) { return take_value(r, {Value::a_boolean, false, b ? 1 : 0, {}}); }
+    bool Int(int n) { return take_value(r, {Value::a_number, true, n, {}}); }
+    bool Uint(unsigned n) { return take_value(r, {Value::a_number, true, n, {}}); }
+    bool Int64(std::int64_t n) { return take_value(r, {Value::a_number, true, n, {}}); }
+    bool Uint64(std::uint64_t n)
     {
-        if (n <= static_cast<json::number_unsigned_t>(LLONG_MAX))
-            return take_value(r, {Value::a_number, true, static_cast<long long>(n)});
+        if (n <= static_cast<std::uint64_t>(LLONG_MAX))
+            return take_value(r, {Value::a_number, true, static_cast<long long>(n), {}});
         std::string text = std::to_string(n);
-        return take_value(r, {Value::a_number, false, 0, &text});
+        return take_value(r, {Value::a_number, true, LLONG_MAX, text});
     }
-    bool number_float(json::number_float_t, const json::string_t& text)
+    // A fraction, an exponent or a whole number too large for 64 bits.
+    bool Double(double d)
     {
-        return take_value(r, {Value::a_number, false, 0, &text});
+        char text[32];
+        bool shown_whole = d == static_cast<double>(static_cast<long long>(d)) && d < 1e15 && d > -1e15;
+        std::snprintf(text, sizeof text, shown_whole ? "%.1f" : "%.17g", d);
+        return take_value(r, {Value::a_number, false, 0, text});
     }
-    bool string(json::string_t& text) { return take_value(r, {Value::a_string, false, 0, &text}); }
-    bool binary(json::binary_t&) { return true; }  // not in JSON text
-    bool start_object(std::size_t) { return take_value(r, {Value::an_object}); }
-    bool start_array(std::size_t) { return take_value(r, {Value::an_array}); }
-    bool key(json::string_t& key) { return take_key(r, key); }
-    bool end_object() { return end_container(r); }
-    bool end_array() { return end_container(r); }
-    bool parse_error(std::size_t, const std::string&, const json::exception& e)
+    bool RawNumber(const char*, rapidjson::SizeType, bool) { return false; }  // not asked for
+    bool String(const char* text, rapidjson::SizeType length, bool)
     {
-        std::string what = e.what();
-        std::size_t at = what.find("parse error at ");
-        *r.error = at == std::string::npos ? what : what.substr(at + std::strlen("parse error at "));
-        return false;
+        return take_value(r, {Value::a_string, false, 0, std::string_view(text, length)});
     }
-};
-
-// ---- the input ----
-
-// The parser takes characters through an iterator; this one reads the
-// stream a block at a time, which costs far less than a call per character.
-struct InputBlock {
-    std::FILE* file = nullptr;
-    unsigned char bytes[1 << 16];
-    std::size_t next = 0, end = 0;
-};
-
-struct BlockIterator {
-    using iterator_category = std::input_iterator_tag;
-    using value_type = char;
-    using difference_type = std::ptrdiff_t;
-    using pointer = const char*;
-    using reference = char;
-
-    InputBlock* block;  // nullptr: the end
-
-    bool at_end() const { return !block || block->next == block->end; }
-    char operator*() const { return static_cast<char>(block->bytes[block->next]); }
-    BlockIterator& operator++()
+    bool StartObject() { return take_value(r, {Value::an_object, false, 0, {}}); }
+    bool StartArray() { return take_value(r, {Value::an_array, false, 0, {}}); }
+    bool Key(const char* text, rapidjson::SizeType length, bool)
     {
-        if (++block->next == block->end) {
-            block->end = std::fread(block->bytes, 1, sizeof block->bytes, block->file);
-            block->next = 0;
-        }
-        return *this;
+        return take_key(r, std::string_view(text, length));
     }
-    bool operator==(const BlockIterator& other) const { return at_end() == other.at_end(); }
-    bool operator!=(const BlockIterator& other) const { return !(*this == other); }
+    bool EndObject(rapidjson::SizeType) { return end_container(r); }
+    bool EndArray(rapidjson::SizeType) { return end_container(r); }
 };
 
 // ---- reading and writing ----
@@ -633,19 +616,23 @@ bool read_dump(std::FILE* json, BuiltFile& built, std::string& error)
     Reader reader;
     reader.built = &built;
     reader.error = &error;
-    SaxEvents events{reader};
-    auto* block = new InputBlock;
-    block->file = json;
-    block->end = std::fread(block->bytes, 1, sizeof block->bytes, json);
-    bool read = nlohmann::json::sax_parse(BlockIterator{block}, BlockIterator{nullptr}, &events);
-    bool input_failed = std::ferror(json);
-    delete block;
-    if (read && input_failed) error = std::string("read error: ") + std::strerror(errno);
-    if (read && !input_failed && (reader.body_failed || std::fflush(built.body) != 0)) {
-        error = "the temporary file for the output could not be written";
-        read = false;
+    ReaderEvents events{reader};
+    std::vector<char> buffer(1 << 16);
+    rapidjson::FileReadStream stream(json, buffer.data(), buffer.size());
+    rapidjson::Reader parser;
+    rapidjson::ParseResult parsed = parser.Parse(stream, events);
+    if (std::ferror(json)) {
+        error = std::string("read error: ") + std::strerror(errno);
+        return false;
     }
-    return read && !input_failed;
+    // A refusal of ours has its message already.
+    if (parsed.IsError() && parsed.Code() != rapidjson::kParseErrorTermination)
+        error = "byte " + std::to_string(parsed.Offset()) + ": " + rapidjson::GetParseError_En(parsed.Code());
+    if (!parsed.IsError() && (reader.body_failed || std::fflush(built.body) != 0)) {
+        error = "the temporary file for the output could not be written";
+        return false;
+    }
+    return !parsed.IsError();
 }
 
 bool write_built(const BuiltFile& built, std::FILE* out)
