@@ -43,7 +43,7 @@ void walk_start(Walk& walk, std::FILE* file, const char* name)
     walk.nsprt = walk.sprite = 0;
     walk.width = walk.height = walk.row = 0;
     walk.cut = walk.read_failed = false;
-    walk.cut_offset = 0;
+    walk.cut_offset = walk.cut_word = 0;
     walk.place[0] = '\0';
 }
 
@@ -57,6 +57,7 @@ static bool cut_at(Walk& walk, std::uint64_t missing, const char* what, std::uin
     walk.cut = true;
     walk.read_failed = walk.in.failed;
     walk.cut_offset = missing;
+    walk.cut_word = first;
     std::snprintf(walk.place, sizeof walk.place, "%s (bytes %llu-%llu)", what,
                   static_cast<unsigned long long>(first), static_cast<unsigned long long>(last));
     return false;

@@ -52,7 +52,7 @@ static void put_sequence(std::uint32_t a, std::uint32_t b, bool first)
     at = put_signed(at, signed_half(b, 16));
     if (unsigned bits = static_cast<unsigned>(field(a, 24, 4))) {
         at = put_literal(at, " \"a_bits_24_27\": ");
-        at = put_digit(at, bits);
+        at = put_small(at, bits);
     }
     if (unsigned bits = static_cast<unsigned>(field(a, 30, 2))) {
         at = put_literal(at, " \"a_bits_30_31\": ");
