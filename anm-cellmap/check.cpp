@@ -91,8 +91,8 @@ static bool check_trailing(Walk& walk, const char* after)
         return false;
     }
     if (walk.offset > start)
-        report(walk, start, warn_trailing, "%" PRIu64 " bytes after the last %s",
-               walk.offset - start, after);
+        report(walk, start, warn_trailing, "%" PRIu64 " byte%s after the last %s",
+               walk.offset - start, walk.offset - start == 1 ? "" : "s", after);
     return true;
 }
 
@@ -209,19 +209,17 @@ int run_check()
     std::setvbuf(stderr, stderr_buffer, _IOFBF, sizeof stderr_buffer);
     static Walk walk;
     FirstCellSize first;
-    bool opened_all = true;
+    int opened = 0;
     for (int i = 0; i < cellmap_settings.file_count; ++i) {
         const char* name = cellmap_settings.files[i];
         std::FILE* file = walk_open(walk, name);
-        if (!file) {
-            opened_all = false;
-            continue;
-        }
+        if (!file) continue;
+        ++opened;
         if (is_animation(name, cellmap_settings.format)) check_animation(walk);
         else check_map(walk, first);
         walk_close(file);
     }
-    print_summary(cellmap_settings.file_count);
+    print_summary(opened);
     std::fflush(stderr);
-    return findings.errors == 0 && opened_all ? 0 : 1;
+    return findings.errors == 0 && opened == cellmap_settings.file_count ? 0 : 1;
 }
