@@ -174,9 +174,9 @@ static bool view_map(Walk& walk, const Sheet* tiles, Picture& picture)
         }
     }
     if (past_sheet)
-        std::fprintf(stderr, "%s: %s: warning: %llu cells name a tile past the %u of %s, drawn in magenta\n",
-                     program_name, walk.name, static_cast<unsigned long long>(past_sheet), tile_count,
-                     cellmap_settings.tiles_name);
+        std::fprintf(stderr, "%s: %s: warning: %llu %s a tile past the %u of %s, drawn in magenta\n",
+                     program_name, walk.name, static_cast<unsigned long long>(past_sheet),
+                     past_sheet == 1 ? "cell names" : "cells name", tile_count, cellmap_settings.tiles_name);
     return true;
 }
 
@@ -220,9 +220,13 @@ static bool view_animation(Walk& walk, const Sheet* texture, Picture& picture)
         if (!walk_sequence(walk, a, b)) return false;
     unsigned first = cellmap_settings.groups_given ? cellmap_settings.first_group : 0;
     unsigned last = cellmap_settings.groups_given ? cellmap_settings.last_group : walk.nspritegp - 1;
-    if (walk.nspritegp == 0 || first >= walk.nspritegp) {
-        std::fprintf(stderr, "%s: %s: no group %u to draw: the file has %u\n", program_name, walk.name, first,
-                     walk.nspritegp);
+    if (walk.nspritegp == 0) {
+        std::fprintf(stderr, "%s: %s: no sprite group to draw\n", program_name, walk.name);
+        return false;
+    }
+    if (first >= walk.nspritegp) {
+        std::fprintf(stderr, "%s: %s: no group %u to draw: the groups are 0-%u\n", program_name, walk.name,
+                     first, walk.nspritegp - 1);
         return false;
     }
     if (last >= walk.nspritegp) last = walk.nspritegp - 1;
