@@ -158,8 +158,7 @@ static int take_warning_option(const char* argument)
     Warning warning = find_warning(text);
     if (warning == warning_count) return usage_error("unknown warning '%s'", argument);
     WarningLevel& level = settings.warnings[warning];
-    bool always_error = warning == warn_cut || warning == warn_nsprt;
-    if (negated && always_error)
+    if (negated && always_error(warning))
         return usage_error("'%s': an error that cannot be turned off", argument);
     if (error_form) {
         level.error = negated ? 0 : 1;

@@ -31,7 +31,8 @@ struct Walk {
     std::uint64_t entry_offset = 0;  // where the entry last taken starts
 
     // Where the walk is in an animation: counts from the file, and the
-    // index (from 0) of the entry last taken or being taken.
+    // number (from 1) of the entry last taken or being taken; 0 before the
+    // first.
     unsigned nsequence = 0, nspritegp = 0;
     unsigned sequence = 0, group = 0;
     std::uint32_t nsprt = 0, sprite = 0;

@@ -1,7 +1,7 @@
 // The settings of an anm-cellmap run: filled by the driver from the command
 // line (anm-cellmap.cpp, which defines them) and read by the commands.
-#ifndef ANM_CELLMAP_SETTINGS_H
-#define ANM_CELLMAP_SETTINGS_H
+#ifndef ANM_CELLMAP_CELLMAP_SETTINGS_H
+#define ANM_CELLMAP_CELLMAP_SETTINGS_H
 
 enum class Command { none, dump, build, check, view };
 
@@ -13,6 +13,11 @@ enum class FormatChoice { by_name, anm, map };
 // warnings that -W options turn off or into errors.
 enum Warning { warn_cut, warn_nsprt, warn_sprgpno, warn_trailing, warn_reserved, warn_id,
                warn_cell_size, warning_count };
+
+inline bool always_error(Warning warning)
+{
+    return warning == warn_cut || warning == warn_nsprt;
+}
 
 // Each warning's -W options, the last one given winning: -WNAME and
 // -Wno-NAME turn it on and off, -Werror=NAME and -Wno-error=NAME decide

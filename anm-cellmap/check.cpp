@@ -38,7 +38,7 @@ enum class Severity { silenced, warning, error };
 
 static Severity severity(Warning warning)
 {
-    if (warning == warn_cut || warning == warn_nsprt) return Severity::error;
+    if (always_error(warning)) return Severity::error;
     const WarningLevel& level = cellmap_settings.warnings[warning];
     if (!level.enabled) return Severity::silenced;
     bool error = level.error < 0 ? cellmap_settings.all_errors : level.error == 1;
@@ -59,14 +59,13 @@ static void report(const Walk& walk, std::uint64_t offset, Warning warning, cons
 {
     Severity kind = severity(warning);
     if (kind == Severity::silenced) return;
-    bool always_error = warning == warn_cut || warning == warn_nsprt;
     std::fprintf(stderr, "%s: offset 0x%" PRIx64 ": %s: ", walk.name, offset,
                  kind == Severity::error ? "error" : "warning");
     std::va_list args;
     va_start(args, format);
     std::vfprintf(stderr, format, args);
     va_end(args);
-    if (kind == Severity::error && !always_error)
+    if (kind == Severity::error && !always_error(warning))
         std::fprintf(stderr, " [-Werror=%s]\n", warning_name(warning));
     else
         std::fprintf(stderr, " [-W%s]\n", warning_name(warning));

@@ -6,6 +6,8 @@
 #   dump_against_quarnel   `anm-cellmap dump` and quarnel on the same file,
 #                          both to /dev/null; the goal is at most 4 x
 #                          quarnel's time
+#   check_speed            `anm-cellmap check` of the same files, against
+#                          `cat` of them to /dev/null: the cost of a CI step
 #
 #   bench/anm-cellmap.sh [BUILD_DIR]     (default: build)
 #
@@ -62,4 +64,11 @@ dump_against_quarnel() {
     echo "  dump of a 255 x 255 map ($(megabytes "$work/map.json") of JSON): ${times[2]} s"
 }
 
+check_speed() {
+    mapfile -t times < <(best_times "$build/anm-cellmap check $work/big.anm $work/big.map" \
+                                    "cat $work/big.anm $work/big.map")
+    echo "check of both files: ${times[0]} s; cat of them: ${times[1]} s"
+}
+
 dump_against_quarnel
+check_speed
