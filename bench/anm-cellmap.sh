@@ -8,6 +8,12 @@
 #                          quarnel's time
 #   check_speed            `anm-cellmap check` of the same files, against
 #                          `cat` of them to /dev/null: the cost of a CI step
+#   build_against_python   `anm-cellmap build` of the animation's dump, to
+#                          /dev/null, against Python's json.load merely
+#                          parsing it; the goal is at most half its time
+#   peak_memory            peak resident memory of dump and build on a
+#                          0.2 MB and the 9 MB animation; the goal is the
+#                          same for both (needs GNU time, /usr/bin/time)
 #
 #   bench/anm-cellmap.sh [BUILD_DIR]     (default: build)
 #
@@ -70,5 +76,31 @@ check_speed() {
     echo "check of both files: ${times[0]} s; cat of them: ${times[1]} s"
 }
 
+build_against_python() {
+    "$build/anm-cellmap" dump "$work/big.anm" >"$work/big.json"
+    "$build/anm-cellmap" build "$work/big.json" -o "$work/built.anm"
+    cmp -s "$work/big.anm" "$work/built.anm" || { echo "build gave other bytes" >&2; exit 1; }
+    # What `python3 -c 'import json,sys; json.load(sys.stdin)' <FILE` does, as
+    # one command line that best_times can split.
+    echo 'import json,sys; json.load(open(sys.argv[1]))' >"$work/parse.py"
+    mapfile -t times < <(best_times "python3 $work/parse.py $work/big.json" \
+                                    "$build/anm-cellmap build $work/big.json -o /dev/null")
+    echo "build of the dump ($(megabytes "$work/big.json")): ${times[1]} s;" \
+         "Python's json.load of it: ${times[0]} s; $(ratio "${times[1]}" "${times[0]}") x Python"
+}
+
+peak_memory() {
+    local size
+    "$build/tests/bytes" anm 89 $sprites $sequences >"$work/small.anm"
+    "$build/anm-cellmap" dump "$work/small.anm" >"$work/small.json"
+    for size in small big; do
+        echo "$size animation ($(megabytes "$work/$size.anm")): peak memory" \
+             "dump $(/usr/bin/time -f %M "$build/anm-cellmap" dump "$work/$size.anm" 2>&1 >/dev/null) KiB," \
+             "build $(/usr/bin/time -f %M "$build/anm-cellmap" build "$work/$size.json" -o /dev/null 2>&1) KiB"
+    done
+}
+
 dump_against_quarnel
 check_speed
+build_against_python
+peak_memory
