@@ -134,6 +134,7 @@ struct Reader {
     std::fpos_t group_start = {};  // where the group's nsprt word waits for its count
     std::uint64_t first_row_width = 0;
     std::uint64_t rows = 0;
+    std::string row_error;  // the first row of another width
     bool body_failed = false;
 };
 
@@ -315,15 +316,16 @@ static void end_group(Reader& r, std::uint64_t sprites)
 }
 
 // Every row is as wide as the width given before the rows, or else as the
-// first row.
-static bool end_row(Reader& r, std::uint64_t cells)
+// first row. A row that is not waits to be reported at the end, so that
+// the dump of a file cut within a row is refused as cut.
+static void end_row(Reader& r, std::uint64_t cells)
 {
     bool width_given = r.top_given & 1u << map_bit(map_width);
     if (r.rows++ == 0) r.first_row_width = cells;
     std::uint64_t width = width_given ? r.map_head[4] : r.first_row_width;
-    if (cells == width) return true;
-    return fail(r, path(r, false), count_text(cells, "cell") + ", not " + number_text(width) +
-                                       (width_given ? " as width says" : " as in the first row"));
+    if (cells != width && r.row_error.empty())
+        r.row_error = path(r, false) + ": " + count_text(cells, "cell") + ", not " + number_text(width) +
+                      (width_given ? " as width says" : " as in the first row");
 }
 
 // ---- values, by where they are ----
@@ -518,6 +520,10 @@ static bool end_anm(Reader& r)
 static bool end_map(Reader& r)
 {
     if (!(r.top_given & 1u << key_rows)) return fail(r, "rows", "missing; the format needs this array");
+    if (!r.row_error.empty()) {
+        *r.error = r.row_error;
+        return false;
+    }
     if (!(r.top_given & 1u << map_bit(map_height))) r.map_head[5] = static_cast<unsigned char>(r.rows);
     if (!(r.top_given & 1u << map_bit(map_width))) r.map_head[4] = static_cast<unsigned char>(r.first_row_width);
     if (r.rows != r.map_head[5])
@@ -547,7 +553,7 @@ static bool finish_container(Reader& r)
     case Where::sequence: end_sequence(r); return true;
     case Where::sprite: return end_sprite(r);
     case Where::group: end_group(r, elements); ++r.groups; return true;
-    case Where::row: return end_row(r, elements);
+    case Where::row: end_row(r, elements); return true;
     case Where::padding:
         if (elements == 3) return true;
         return fail(r, "padding", count_text(elements, "number") + ", not the header's 3 bytes");
