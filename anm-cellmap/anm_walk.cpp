@@ -56,6 +56,7 @@ static bool cut_at(Walk& walk, std::uint64_t missing, const char* what, std::uin
 {
     walk.cut = true;
     walk.read_failed = walk.in.failed;
+    walk.read_errno = errno;  // from the failed read, the last call that set it
     walk.cut_offset = missing;
     walk.cut_word = first;
     std::snprintf(walk.place, sizeof walk.place, "%s (bytes %llu-%llu)", what,
@@ -214,8 +215,9 @@ std::size_t walk_rest(Walk& walk, unsigned char* bytes, std::size_t room)
 void report_cut(const Walk& walk)
 {
     if (walk.read_failed)
-        std::fprintf(stderr, "%s: %s: read error at byte %llu: %s\n", program_name, walk.name,
-                     static_cast<unsigned long long>(walk.cut_offset), walk.place);
+        std::fprintf(stderr, "%s: %s: read error at byte %llu (%s): %s\n", program_name,
+                     walk.name, static_cast<unsigned long long>(walk.cut_offset),
+                     std::strerror(walk.read_errno), walk.place);
     else
         std::fprintf(stderr, "%s: %s: cut at byte %llu: %s\n", program_name, walk.name,
                      static_cast<unsigned long long>(walk.cut_offset), walk.place);
