@@ -49,8 +49,8 @@ void walk_start(Walk& walk, std::FILE* file, const char* name)
 
 // ---- the places ----
 
-// Ends a walk that is missing the byte at `missing`: the entry `what` (with
-// the word's bytes, from `first` to `last`, appended by the caller's text).
+// Ends the walk at the first missing byte, `missing`, inside the word or
+// cell that `what` names and that runs from byte `first` to `last`.
 static bool cut_at(Walk& walk, std::uint64_t missing, const char* what, std::uint64_t first,
                    std::uint64_t last)
 {
