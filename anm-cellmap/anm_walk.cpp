@@ -49,13 +49,14 @@ void walk_start(Walk& walk, std::FILE* file, const char* name)
 
 // ---- the places ----
 
-// Ends a walk that is missing the byte at `missing`: the entry `what` (with
-// the word's bytes, from `first` to `last`, appended by the caller's text).
+// Ends the walk at the first missing byte, `missing`, inside the word or
+// cell that `what` names and that runs from byte `first` to `last`.
 static bool cut_at(Walk& walk, std::uint64_t missing, const char* what, std::uint64_t first,
                    std::uint64_t last)
 {
     walk.cut = true;
     walk.read_failed = walk.in.failed;
+    walk.read_errno = errno;  // from the failed read, the last call that set it
     walk.cut_offset = missing;
     walk.cut_word = first;
     std::snprintf(walk.place, sizeof walk.place, "%s (bytes %llu-%llu)", what,
@@ -214,8 +215,9 @@ std::size_t walk_rest(Walk& walk, unsigned char* bytes, std::size_t room)
 void report_cut(const Walk& walk)
 {
     if (walk.read_failed)
-        std::fprintf(stderr, "%s: %s: read error at byte %llu: %s\n", program_name, walk.name,
-                     static_cast<unsigned long long>(walk.cut_offset), walk.place);
+        std::fprintf(stderr, "%s: %s: read error at byte %llu (%s): %s\n", program_name,
+                     walk.name, static_cast<unsigned long long>(walk.cut_offset),
+                     std::strerror(walk.read_errno), walk.place);
     else
         std::fprintf(stderr, "%s: %s: cut at byte %llu: %s\n", program_name, walk.name,
                      static_cast<unsigned long long>(walk.cut_offset), walk.place);

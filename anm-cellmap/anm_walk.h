@@ -43,6 +43,7 @@ struct Walk {
     // read) before the entry it was asked for is whole.
     bool cut = false;
     bool read_failed = false;        // a read error rather than the end
+    int read_errno = 0;              // its reason
     std::uint64_t cut_offset = 0;    // the first byte missing
     std::uint64_t cut_word = 0;      // where the word or cell it is in starts
     char place[192] = "";

@@ -75,8 +75,12 @@ static void report(const Walk& walk, std::uint64_t offset, Warning warning, cons
 
 static void report_cut_finding(const Walk& walk)
 {
-    report(walk, walk.cut_word, warn_cut, "%s at byte %" PRIu64 ": %s",
-           walk.read_failed ? "read error" : "cut", walk.cut_offset, walk.place);
+    if (walk.read_failed)
+        report(walk, walk.cut_word, warn_cut, "read error at byte %" PRIu64 " (%s): %s",
+               walk.cut_offset, std::strerror(walk.read_errno), walk.place);
+    else
+        report(walk, walk.cut_word, warn_cut, "cut at byte %" PRIu64 ": %s", walk.cut_offset,
+               walk.place);
 }
 
 // Counts the bytes after the last entry; false on a read error.

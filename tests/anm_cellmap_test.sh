@@ -65,7 +65,7 @@ cut_places() {
 # A copy of FILE as NAME with the bytes at OFFSET replaced (hexadecimal pairs).
 patched() {  # FILE NAME OFFSET HEX
     cp "$1" "$2"
-    printf "$(sed 's/../\\x&/g' <<<"$4")" | dd of="$2" bs=1 seek="$3" conv=notrunc status=none
+    printf '%b' "$(sed 's/../\\x&/g' <<<"$4")" | dd of="$2" bs=1 seek="$3" conv=notrunc status=none
 }
 
 # NAME STATUS FINDINGS ARGS...: check's status, and its findings without the
@@ -111,7 +111,8 @@ warnings() {
 
 textconv() {
     command -v git >/dev/null || { echo "skipped: no git"; exit 77; }
-    export PATH=$(dirname "$tool"):$PATH HOME=$work GIT_CONFIG_NOSYSTEM=1
+    PATH=$(dirname "$tool"):$PATH
+    export PATH HOME=$work GIT_CONFIG_NOSYSTEM=1
     git init -q repo && cd repo || return
     git config user.name test && git config user.email test@example.org
     echo '*.anm diff=anm' >.gitattributes
