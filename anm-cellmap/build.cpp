@@ -33,31 +33,30 @@ struct EntryKind {
 };
 
 static const FieldSpec header_fields[] = {
-    {"id", 0, 0, 8, false},   {"version", 0, 8, 8, false},     {"tpf", 0, 16, 2, false},
+    {"id", 0, 0, 8, false},   {"version", 0, 8, 8, false},      {"tpf", 0, 16, 2, false},
     {"clt", 0, 28, 4, false}, {"bits_18_27", 0, 18, 10, false},
 };
 static const FieldSpec sequence_fields[] = {
-    {"atr", 0, 28, 2, false},          {"time", 0, 16, 8, false},
-    {"sprgpno", 0, 0, 16, false},      {"x", 1, 0, 16, true},
-    {"y", 1, 16, 16, true},            {"a_bits_24_27", 0, 24, 4, false},
+    {"atr", 0, 28, 2, false}, {"time", 0, 16, 8, false}, {"sprgpno", 0, 0, 16, false},
+    {"x", 1, 0, 16, true},    {"y", 1, 16, 16, true},    {"a_bits_24_27", 0, 24, 4, false},
     {"a_bits_30_31", 0, 30, 2, false},
 };
 // Words 0-4 are W1-W5; a sprite with a size code has no W3.
 static const FieldSpec sprite_fields[] = {
-    {"ox", 0, 16, 8, false},       {"oy", 0, 24, 8, false},   {"u", 0, 0, 8, false},
-    {"v", 0, 8, 8, false},         {"w", 2, 0, 8, false},     {"h", 2, 16, 8, false},
-    {"clx", 1, 0, 6, false},       {"cly", 1, 6, 9, false},   {"bno", 3, 30, 2, false},
-    {"csn", 3, 24, 6, false},      {"tpf", 1, 23, 2, false},  {"tpn", 1, 16, 5, false},
-    {"abe", 1, 15, 1, false},      {"abr", 1, 21, 2, false},  {"rotf", 1, 27, 1, false},
-    {"rot", 3, 0, 16, false},      {"rsz", 1, 26, 1, false},  {"x", 4, 0, 16, true},
-    {"y", 4, 16, 16, true},        {"size", 1, 28, 4, false}, {"w2_bit_25", 1, 25, 1, false},
+    {"ox", 0, 16, 8, false},    {"oy", 0, 24, 8, false},   {"u", 0, 0, 8, false},
+    {"v", 0, 8, 8, false},      {"w", 2, 0, 8, false},     {"h", 2, 16, 8, false},
+    {"clx", 1, 0, 6, false},    {"cly", 1, 6, 9, false},   {"bno", 3, 30, 2, false},
+    {"csn", 3, 24, 6, false},   {"tpf", 1, 23, 2, false},  {"tpn", 1, 16, 5, false},
+    {"abe", 1, 15, 1, false},   {"abr", 1, 21, 2, false},  {"rotf", 1, 27, 1, false},
+    {"rot", 3, 0, 16, false},   {"rsz", 1, 26, 1, false},  {"x", 4, 0, 16, true},
+    {"y", 4, 16, 16, true},     {"size", 1, 28, 4, false}, {"w2_bit_25", 1, 25, 1, false},
     {"w3_bits_8_15", 2, 8, 8, false}, {"w3_bits_24_31", 2, 24, 8, false},
     {"w4_bits_16_23", 3, 16, 8, false},
 };
-enum SpriteField { sprite_w = 4, sprite_h = 5, sprite_size = 19, sprite_w3_low = 21, sprite_w3_high = 22 };
+enum SpriteField { sprite_w = 4, sprite_h = 5, sprite_w3_low = 21, sprite_w3_high = 22 };
 // The map's header bytes that have a key of their own.
 static const FieldSpec map_fields[] = {
-    {"id", 0, 0, 8, false},         {"width", 4, 0, 8, false},      {"height", 5, 0, 8, false},
+    {"id", 0, 0, 8, false},         {"width", 4, 0, 8, false},       {"height", 5, 0, 8, false},
     {"cell_width", 6, 0, 8, false}, {"cell_height", 7, 0, 8, false},
 };
 enum MapField { map_width = 1, map_height = 2 };
@@ -83,10 +82,22 @@ static int find_field(const FieldSpec* fields, int count, std::string_view name)
 
 // ---- the top level ----
 
-enum TopKey { key_format, key_header, key_sequences, key_groups, key_rows, key_padding, key_trailing, key_cut, key_map_field };
-static const char* const top_names[] = {"format", "header", "sequences", "groups", "rows", "padding", "trailing", "cut"};
+enum TopKey {
+    key_format,
+    key_header,
+    key_sequences,
+    key_groups,
+    key_rows,
+    key_padding,
+    key_trailing,
+    key_cut,
+    key_map_field
+};
+static const char* const top_names[] = {"format", "header",  "sequences", "groups",
+                                        "rows",   "padding", "trailing",  "cut"};
 static const char anm_keys[] = "format, header, sequences, groups, trailing";
-static const char map_keys[] = "format, id, width, height, cell_width, cell_height, padding, rows, trailing";
+static const char map_keys[] =
+    "format, id, width, height, cell_width, cell_height, padding, rows, trailing";
 
 enum class Format { unknown, anm, map };
 
@@ -106,8 +117,8 @@ enum class Where { top, header, sequences, sequence, groups, group, sprite, padd
 // A JSON value as it comes. Its text is made only for a message.
 struct Value {
     enum Kind { a_number, a_string, a_boolean, a_null, an_object, an_array } kind;
-    bool whole = false;     // a number without fraction
-    long long number = 0;   // a whole number's value; beyond long long, its largest
+    bool whole = false;  // a number without fraction
+    long long number = 0;  // a whole number's value; beyond long long, its largest
     std::string_view text;  // a string's, or a number's that `number` does not hold
 };
 
@@ -117,9 +128,9 @@ struct Reader {
     Where stack[4] = {};
     std::uint64_t elements[4] = {};  // elements begun so far, in each array level
     int depth = 0;
-    int top_key = key_format;   // the key whose value is read at the top
-    int map_field = 0;          // which map header field, for key_map_field
-    unsigned top_given = 0;     // top keys and map fields seen, a bit each
+    int top_key = key_format;  // the key whose value is read at the top
+    int map_field = 0;  // which map header field, for key_map_field
+    unsigned top_given = 0;  // top keys and map fields seen, a bit each
     Format format = Format::unknown;
     std::string first_key_of[3];  // the first top key seen of each format
     // The entry being read: its words, the fields given, the pending key.
@@ -141,7 +152,10 @@ struct Reader {
 static const char anm_description[] = "an animation dump";
 static const char map_description[] = "a cell map dump";
 
-static std::string number_text(std::uint64_t n) { return std::to_string(n); }
+static std::string number_text(std::uint64_t n)
+{
+    return std::to_string(n);
+}
 
 // "1 row", "2 rows".
 static std::string count_text(std::uint64_t n, const char* thing)
@@ -149,7 +163,10 @@ static std::string count_text(std::uint64_t n, const char* thing)
     return number_text(n) + " " + thing + (n == 1 ? "" : "s");
 }
 
-static int map_bit(int field) { return key_map_field + field; }
+static int map_bit(int field)
+{
+    return key_map_field + field;
+}
 
 // The path of the value now being read (with_element) or of its container.
 static std::string path(const Reader& r, bool with_element = true)
@@ -159,7 +176,8 @@ static std::string path(const Reader& r, bool with_element = true)
     for (int level = 0; level < levels; ++level) {
         Where where = r.stack[level];
         if (where == Where::top)
-            text += r.top_key == key_map_field ? map_fields[r.map_field].name : top_names[r.top_key];
+            text +=
+                r.top_key == key_map_field ? map_fields[r.map_field].name : top_names[r.top_key];
         else if (where == Where::header || where == Where::sequence || where == Where::sprite)
             text += std::string(".") + (r.field >= 0 ? r.kind->fields[r.field].name : "");
         else
@@ -172,14 +190,15 @@ static std::string path(const Reader& r, bool with_element = true)
 static std::string shown(const Value& v)
 {
     switch (v.kind) {
-    case Value::a_number: return v.text.empty() ? std::to_string(v.number) : std::string(v.text);
-    case Value::a_string:
-        return "\"" + std::string(v.text.size() > 24 ? v.text.substr(0, 20) : v.text) +
-               (v.text.size() > 24 ? "...\"" : "\"");
-    case Value::a_boolean: return v.number ? "true" : "false";
-    case Value::a_null: return "null";
-    case Value::an_object: return "an object";
-    case Value::an_array: return "an array";
+        case Value::a_number:
+            return v.text.empty() ? std::to_string(v.number) : std::string(v.text);
+        case Value::a_string:
+            return "\"" + std::string(v.text.size() > 24 ? v.text.substr(0, 20) : v.text) +
+                   (v.text.size() > 24 ? "...\"" : "\"");
+        case Value::a_boolean: return v.number ? "true" : "false";
+        case Value::a_null: return "null";
+        case Value::an_object: return "an object";
+        case Value::an_array: return "an array";
     }
     return "";
 }
@@ -215,7 +234,8 @@ static bool field_number(Reader& r, const Value& v, const FieldSpec& spec, std::
     long long low = spec.is_signed ? -(1LL << (spec.bits - 1)) : 0;
     long long high = low + (1LL << spec.bits) - 1;
     if (v.kind == Value::a_number && v.whole && v.number >= low && v.number <= high) {
-        bits = static_cast<std::uint32_t>(v.number) & static_cast<std::uint32_t>((1LL << spec.bits) - 1);
+        bits = static_cast<std::uint32_t>(v.number) &
+               static_cast<std::uint32_t>((1LL << spec.bits) - 1);
         return true;
     }
     std::string range = std::to_string(low) + (low < 0 ? " to " : "-") + std::to_string(high);
@@ -240,10 +260,12 @@ static void begin_entry(Reader& r, Where where, const EntryKind& kind)
 static bool entry_key(Reader& r, std::string_view key)
 {
     int next = r.field + 1 < r.kind->count ? r.field + 1 : 0;
-    r.field = key == r.kind->fields[next].name ? next : find_field(r.kind->fields, r.kind->count, key);
+    r.field =
+        key == r.kind->fields[next].name ? next : find_field(r.kind->fields, r.kind->count, key);
     if (r.field < 0)
-        return fail(r, path(r) + std::string(key), std::string("not a key of ") + r.kind->what + " (" +
-                                          key_list(r.kind->fields, r.kind->count) + ")");
+        return fail(r, path(r) + std::string(key),
+                    std::string("not a key of ") + r.kind->what + " (" +
+                        key_list(r.kind->fields, r.kind->count) + ")");
     if (r.given & 1u << r.field) return fail(r, path(r), "given twice");
     r.given |= 1u << r.field;
     return true;
@@ -270,7 +292,8 @@ static bool end_sprite(Reader& r)
             if ((r.given & 1u << f) && given != side)
                 return fail(r, path(r, false) + "." + sprite_fields[f].name,
                             std::to_string(given) + " is not " + std::to_string(side) +
-                                ", which size " + std::to_string(size) + " makes it (or leave size out)");
+                                ", which size " + std::to_string(size) +
+                                " makes it (or leave size out)");
         }
         for (int f : {sprite_w3_low, sprite_w3_high})
             if ((r.words[2] >> sprite_fields[f].first) & 0xff)
@@ -324,7 +347,8 @@ static void end_row(Reader& r, std::uint64_t cells)
     if (r.rows++ == 0) r.first_row_width = cells;
     std::uint64_t width = width_given ? r.map_head[4] : r.first_row_width;
     if (cells != width && r.row_error.empty())
-        r.row_error = path(r, false) + ": " + count_text(cells, "cell") + ", not " + number_text(width) +
+        r.row_error = path(r, false) + ": " + count_text(cells, "cell") + ", not " +
+                      number_text(width) +
                       (width_given ? " as width says" : " as in the first row");
 }
 
@@ -333,7 +357,8 @@ static void end_row(Reader& r, std::uint64_t cells)
 static bool length_allowed(Reader& r, std::uint64_t elements, std::uint64_t most, const char* what)
 {
     if (elements <= most) return true;
-    return fail(r, path(r), std::string("one of more ") + what + " than the format's " + number_text(most));
+    return fail(r, path(r),
+                std::string("one of more ") + what + " than the format's " + number_text(most));
 }
 
 static int hex_digit(char c)
@@ -364,39 +389,40 @@ static bool push_array(Reader& r, Where where)
 static bool top_value(Reader& r, const Value& v)
 {
     switch (r.top_key) {
-    case key_format:
-        if (v.kind == Value::a_string && (v.text == "anm" || v.text == "map")) {
-            r.format = v.text == "anm" ? Format::anm : Format::map;
+        case key_format:
+            if (v.kind == Value::a_string && (v.text == "anm" || v.text == "map")) {
+                r.format = v.text == "anm" ? Format::anm : Format::map;
+                return true;
+            }
+            return wrong_value(r, v, "\"anm\" or \"map\"");
+        case key_header:
+            if (v.kind != Value::an_object) return wrong_value(r, v, "an object of header fields");
+            begin_entry(r, Where::header, header_kind);
+            return true;
+        case key_sequences:
+            if (v.kind != Value::an_array) return wrong_value(r, v, "an array of sequence entries");
+            return push_array(r, Where::sequences);
+        case key_groups:
+            if (v.kind != Value::an_array) return wrong_value(r, v, "an array of sprite groups");
+            return push_array(r, Where::groups);
+        case key_rows:
+            if (v.kind != Value::an_array) return wrong_value(r, v, "an array of rows");
+            return push_array(r, Where::rows);
+        case key_padding:
+            if (v.kind != Value::an_array)
+                return wrong_value(r, v, "an array of 3 numbers in 0-255");
+            return push_array(r, Where::padding);
+        case key_trailing:
+            if (v.kind == Value::a_string && hex_bytes(v.text, r.built->trailing)) return true;
+            return wrong_value(r, v, "hexadecimal text, two digits a byte");
+        case key_cut:
+            return fail(r, path(r), "the dump is of a file cut short, which cannot be built back");
+        default: {
+            std::uint32_t bits = 0;
+            if (!field_number(r, v, map_fields[r.map_field], bits)) return false;
+            r.map_head[map_fields[r.map_field].word] = static_cast<unsigned char>(bits);
             return true;
         }
-        return wrong_value(r, v, "\"anm\" or \"map\"");
-    case key_header:
-        if (v.kind != Value::an_object) return wrong_value(r, v, "an object of header fields");
-        begin_entry(r, Where::header, header_kind);
-        return true;
-    case key_sequences:
-        if (v.kind != Value::an_array) return wrong_value(r, v, "an array of sequence entries");
-        return push_array(r, Where::sequences);
-    case key_groups:
-        if (v.kind != Value::an_array) return wrong_value(r, v, "an array of sprite groups");
-        return push_array(r, Where::groups);
-    case key_rows:
-        if (v.kind != Value::an_array) return wrong_value(r, v, "an array of rows");
-        return push_array(r, Where::rows);
-    case key_padding:
-        if (v.kind != Value::an_array) return wrong_value(r, v, "an array of 3 numbers in 0-255");
-        return push_array(r, Where::padding);
-    case key_trailing:
-        if (v.kind == Value::a_string && hex_bytes(v.text, r.built->trailing)) return true;
-        return wrong_value(r, v, "hexadecimal text, two digits a byte");
-    case key_cut:
-        return fail(r, path(r), "the dump is of a file cut short, which cannot be built back");
-    default: {
-        std::uint32_t bits = 0;
-        if (!field_number(r, v, map_fields[r.map_field], bits)) return false;
-        r.map_head[map_fields[r.map_field].word] = static_cast<unsigned char>(bits);
-        return true;
-    }
     }
 }
 
@@ -405,7 +431,8 @@ static bool cell_value(Reader& r, const Value& v, std::uint64_t index)
     static const FieldSpec cell = {"cell", 0, 0, 16, false};
     std::uint32_t bits = 0;
     if (!length_allowed(r, index, 255, "cells") || !field_number(r, v, cell, bits)) return false;
-    unsigned char bytes[2] = {static_cast<unsigned char>(bits), static_cast<unsigned char>(bits >> 8)};
+    unsigned char bytes[2] = {static_cast<unsigned char>(bits),
+                              static_cast<unsigned char>(bits >> 8)};
     spool(r, bytes, 2);
     return true;
 }
@@ -426,36 +453,37 @@ static bool array_element(Reader& r, Where where, const Value& v)
 {
     std::uint64_t index = ++r.elements[r.depth - 1];
     switch (where) {
-    case Where::sequences:
-        if (v.kind != Value::an_object) return wrong_value(r, v, "a sequence entry (an object)");
-        if (!length_allowed(r, index, 65535, "sequence entries")) return false;
-        begin_entry(r, Where::sequence, sequence_kind);
-        return true;
-    case Where::groups:
-        if (v.kind != Value::an_array) return wrong_value(r, v, "a sprite group (an array of sprite entries)");
-        if (!length_allowed(r, index, 65535, "sprite groups")) return false;
-        begin_group(r);
-        return push_array(r, Where::group);
-    case Where::group:
-        if (v.kind != Value::an_object) return wrong_value(r, v, "a sprite entry (an object)");
-        if (!length_allowed(r, index, 0xffffffff, "sprite entries")) return false;
-        begin_entry(r, Where::sprite, sprite_kind);
-        return true;
-    case Where::rows:
-        if (v.kind != Value::an_array) return wrong_value(r, v, "a row (an array of cells)");
-        if (!length_allowed(r, index, 255, "rows")) return false;
-        return push_array(r, Where::row);
-    case Where::padding:
-        return padding_value(r, v, index);
-    default:
-        return cell_value(r, v, index);
+        case Where::sequences:
+            if (v.kind != Value::an_object)
+                return wrong_value(r, v, "a sequence entry (an object)");
+            if (!length_allowed(r, index, 65535, "sequence entries")) return false;
+            begin_entry(r, Where::sequence, sequence_kind);
+            return true;
+        case Where::groups:
+            if (v.kind != Value::an_array)
+                return wrong_value(r, v, "a sprite group (an array of sprite entries)");
+            if (!length_allowed(r, index, 65535, "sprite groups")) return false;
+            begin_group(r);
+            return push_array(r, Where::group);
+        case Where::group:
+            if (v.kind != Value::an_object) return wrong_value(r, v, "a sprite entry (an object)");
+            if (!length_allowed(r, index, 0xffffffff, "sprite entries")) return false;
+            begin_entry(r, Where::sprite, sprite_kind);
+            return true;
+        case Where::rows:
+            if (v.kind != Value::an_array) return wrong_value(r, v, "a row (an array of cells)");
+            if (!length_allowed(r, index, 255, "rows")) return false;
+            return push_array(r, Where::row);
+        case Where::padding: return padding_value(r, v, index);
+        default: return cell_value(r, v, index);
     }
 }
 
 static bool take_value(Reader& r, const Value& v)
 {
     if (r.depth == 0) {
-        if (v.kind != Value::an_object) return fail(r, "the text", shown(v) + " is not a dump's object");
+        if (v.kind != Value::an_object)
+            return fail(r, "the text", shown(v) + " is not a dump's object");
         r.stack[r.depth++] = Where::top;
         return true;
     }
@@ -506,7 +534,8 @@ static bool take_key(Reader& r, std::string_view key)
 static bool end_anm(Reader& r)
 {
     for (int k : {key_sequences, key_groups})
-        if (!(r.top_given & 1u << k)) return fail(r, top_names[k], "missing; the format needs this array");
+        if (!(r.top_given & 1u << k))
+            return fail(r, top_names[k], "missing; the format needs this array");
     unsigned char words[8];
     put_word(words, r.header_word);
     std::uint64_t sequences = r.sequence_bytes.size() / 8;
@@ -519,18 +548,24 @@ static bool end_anm(Reader& r)
 // An omitted width or height is the rows' own.
 static bool end_map(Reader& r)
 {
-    if (!(r.top_given & 1u << key_rows)) return fail(r, "rows", "missing; the format needs this array");
+    if (!(r.top_given & 1u << key_rows))
+        return fail(r, "rows", "missing; the format needs this array");
     if (!r.row_error.empty()) {
         *r.error = r.row_error;
         return false;
     }
-    if (!(r.top_given & 1u << map_bit(map_height))) r.map_head[5] = static_cast<unsigned char>(r.rows);
-    if (!(r.top_given & 1u << map_bit(map_width))) r.map_head[4] = static_cast<unsigned char>(r.first_row_width);
+    if (!(r.top_given & 1u << map_bit(map_height)))
+        r.map_head[5] = static_cast<unsigned char>(r.rows);
+    if (!(r.top_given & 1u << map_bit(map_width)))
+        r.map_head[4] = static_cast<unsigned char>(r.first_row_width);
     if (r.rows != r.map_head[5])
-        return fail(r, "rows", count_text(r.rows, "row") + ", not " + number_text(r.map_head[5]) + " as height says");
+        return fail(
+            r, "rows",
+            count_text(r.rows, "row") + ", not " + number_text(r.map_head[5]) + " as height says");
     if (r.rows && r.first_row_width != r.map_head[4])
-        return fail(r, "rows", count_text(r.first_row_width, "cell") + " a row, not " +
-                                   number_text(r.map_head[4]) + " as width says");
+        return fail(r, "rows",
+                    count_text(r.first_row_width, "cell") + " a row, not " +
+                        number_text(r.map_head[4]) + " as width says");
     r.built->head.assign(reinterpret_cast<const char*>(r.map_head), 8);
     return true;
 }
@@ -538,7 +573,8 @@ static bool end_map(Reader& r)
 static bool end_top(Reader& r)
 {
     if (!(r.top_given & 1u << key_format)) return fail(r, "format", "missing; \"anm\" or \"map\"");
-    const std::string& foreign = r.first_key_of[static_cast<int>(r.format == Format::anm ? Format::map : Format::anm)];
+    const std::string& foreign =
+        r.first_key_of[static_cast<int>(r.format == Format::anm ? Format::map : Format::anm)];
     if (!foreign.empty()) return fail(r, foreign, "not a key of " + top_keys_text(r.format));
     return r.format == Format::anm ? end_anm(r) : end_map(r);
 }
@@ -548,16 +584,20 @@ static bool finish_container(Reader& r)
 {
     std::uint64_t elements = r.elements[r.depth - 1];
     switch (r.stack[r.depth - 1]) {
-    case Where::top: return end_top(r);
-    case Where::header: r.header_word = r.words[0]; return true;
-    case Where::sequence: end_sequence(r); return true;
-    case Where::sprite: return end_sprite(r);
-    case Where::group: end_group(r, elements); ++r.groups; return true;
-    case Where::row: end_row(r, elements); return true;
-    case Where::padding:
-        if (elements == 3) return true;
-        return fail(r, "padding", count_text(elements, "number") + ", not the header's 3 bytes");
-    default: return true;
+        case Where::top: return end_top(r);
+        case Where::header: r.header_word = r.words[0]; return true;
+        case Where::sequence: end_sequence(r); return true;
+        case Where::sprite: return end_sprite(r);
+        case Where::group:
+            end_group(r, elements);
+            ++r.groups;
+            return true;
+        case Where::row: end_row(r, elements); return true;
+        case Where::padding:
+            if (elements == 3) return true;
+            return fail(r, "padding",
+                        count_text(elements, "number") + ", not the header's 3 bytes");
+        default: return true;
     }
 }
 
@@ -590,7 +630,8 @@ struct ReaderEvents {
     bool Double(double d)
     {
         char text[32];
-        bool shown_whole = d == static_cast<double>(static_cast<long long>(d)) && d < 1e15 && d > -1e15;
+        bool shown_whole =
+            d == static_cast<double>(static_cast<long long>(d)) && d < 1e15 && d > -1e15;
         std::snprintf(text, sizeof text, shown_whole ? "%.1f" : "%.17g", d);
         return take_value(r, {Value::a_number, false, 0, text});
     }
@@ -633,7 +674,8 @@ bool read_dump(std::FILE* json, BuiltFile& built, std::string& error)
     }
     // A refusal of ours has its message already.
     if (parsed.IsError() && parsed.Code() != rapidjson::kParseErrorTermination)
-        error = "byte " + std::to_string(parsed.Offset()) + ": " + rapidjson::GetParseError_En(parsed.Code());
+        error = "byte " + std::to_string(parsed.Offset()) + ": " +
+                rapidjson::GetParseError_En(parsed.Code());
     if (!parsed.IsError() && (reader.body_failed || std::fflush(built.body) != 0)) {
         error = "the temporary file for the output could not be written";
         return false;
@@ -650,7 +692,8 @@ bool write_built(const BuiltFile& built, std::FILE* out)
     while (ok && (got = std::fread(buffer, 1, sizeof buffer, built.body)) > 0)
         ok = std::fwrite(buffer, 1, got, out) == got;
     ok = ok && !std::ferror(built.body);
-    return ok && std::fwrite(built.trailing.data(), 1, built.trailing.size(), out) == built.trailing.size();
+    return ok && std::fwrite(built.trailing.data(), 1, built.trailing.size(), out) ==
+                     built.trailing.size();
 }
 
 void release_built(BuiltFile& built)
@@ -674,7 +717,8 @@ static bool write_output(const char* name, const BuiltFile& built)
     } else if (status == OutputStatus::ok) {
         status = close_output(out);
     }
-    static const char* const texts[] = {"", "cannot be opened for writing", "out of memory", "write error"};
+    static const char* const texts[] = {"", "cannot be opened for writing", "out of memory",
+                                        "write error"};
     if (status != OutputStatus::ok)
         std::fprintf(stderr, "%s: %s: %s\n", program_name, name, texts[static_cast<int>(status)]);
     return status == OutputStatus::ok;

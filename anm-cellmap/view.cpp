@@ -38,7 +38,8 @@ std::uint32_t value_colour(unsigned value)
 {
     if (value == 0) return 0;
     std::uint32_t mixed = (value * 2654435761u) ^ (value * 40503u >> 3);
-    std::uint32_t r = 64 + (mixed >> 24) % 192, g = 64 + (mixed >> 12 & 0xff) % 192, b = 64 + (mixed & 0xff) % 192;
+    std::uint32_t r = 64 + (mixed >> 24) % 192, g = 64 + (mixed >> 12 & 0xff) % 192,
+                  b = 64 + (mixed & 0xff) % 192;
     return r << 16 | g << 8 | b;
 }
 
@@ -74,8 +75,8 @@ static bool load_sheet(const char* name, Sheet& sheet)
 }
 
 // Refused beyond the limit, with the way to a smaller picture.
-static bool make_picture(Picture& picture, std::uint64_t width, std::uint64_t height, const char* name,
-                         const char* smaller)
+static bool make_picture(Picture& picture, std::uint64_t width, std::uint64_t height,
+                         const char* name, const char* smaller)
 {
     if (width * height > most_pixels) {
         std::fprintf(stderr, "%s: %s: the picture would be %llux%llu pixels, over 64 Mpixel; %s\n",
@@ -102,8 +103,9 @@ static bool write_picture(const char* name, const Picture& picture)
     prepare_process();
     OutputStatus status = open_output(std::strcmp(name, "-") ? name : nullptr, out);
     if (status == OutputStatus::ok) {
-        bool encoded = stbi_write_png_to_func(write_png_bytes, out.stream, picture.width, picture.height, 3,
-                                              picture.pixels.data(), picture.width * 3) != 0;
+        bool encoded =
+            stbi_write_png_to_func(write_png_bytes, out.stream, picture.width, picture.height, 3,
+                                   picture.pixels.data(), picture.width * 3) != 0;
         if (!encoded || std::ferror(out.stream)) {
             discard_output(out);
             status = OutputStatus::write_error;
@@ -111,7 +113,8 @@ static bool write_picture(const char* name, const Picture& picture)
             status = close_output(out);
         }
     }
-    static const char* const texts[] = {"", "cannot be opened for writing", "out of memory", "write error"};
+    static const char* const texts[] = {"", "cannot be opened for writing", "out of memory",
+                                        "write error"};
     if (status != OutputStatus::ok)
         std::fprintf(stderr, "%s: %s: %s\n", program_name, name, texts[static_cast<int>(status)]);
     return status == OutputStatus::ok;
@@ -120,8 +123,8 @@ static bool write_picture(const char* name, const Picture& picture)
 // ---- a cell map ----
 
 // Cell value N is tile N of the sheet cut into cells, row by row.
-static void draw_tile(Picture& picture, const Sheet& sheet, unsigned tile, int left, int top, int cell_width,
-                      int cell_height)
+static void draw_tile(Picture& picture, const Sheet& sheet, unsigned tile, int left, int top,
+                      int cell_width, int cell_height)
 {
     int tiles_a_row = sheet.width / cell_width;
     int tile_left = static_cast<int>(tile % tiles_a_row) * cell_width;
@@ -133,7 +136,8 @@ static void draw_tile(Picture& picture, const Sheet& sheet, unsigned tile, int l
 
 // A grid line along each cell's top and left edge, where the cell is large
 // enough to keep a colour beside it.
-static void draw_cell(Picture& picture, unsigned value, int left, int top, int cell_width, int cell_height)
+static void draw_cell(Picture& picture, unsigned value, int left, int top, int cell_width,
+                      int cell_height)
 {
     fill(picture, left, top, cell_width, cell_height, value_colour(value));
     if (cell_width < 4 || cell_height < 4) return;
@@ -154,7 +158,8 @@ static bool view_map(Walk& walk, const Sheet* tiles, Picture& picture)
         return false;
     unsigned tile_count = 0;
     if (tiles)
-        tile_count = static_cast<unsigned>((tiles->width / cell_width) * (tiles->height / cell_height));
+        tile_count =
+            static_cast<unsigned>((tiles->width / cell_width) * (tiles->height / cell_height));
     std::uint64_t past_sheet = 0;
     std::vector<unsigned char> cells(header.map_width * cell_bytes + 1);
     for (int row = 0; row < header.map_height; ++row) {
@@ -166,7 +171,8 @@ static bool view_map(Walk& walk, const Sheet* tiles, Picture& picture)
             if (!tiles) {
                 draw_cell(picture, value, left, top, cell_width, cell_height);
             } else if ((value & cellmap_settings.index_mask) < tile_count) {
-                draw_tile(picture, *tiles, value & cellmap_settings.index_mask, left, top, cell_width, cell_height);
+                draw_tile(picture, *tiles, value & cellmap_settings.index_mask, left, top,
+                          cell_width, cell_height);
             } else {
                 fill(picture, left, top, cell_width, cell_height, past_sheet_colour);
                 ++past_sheet;
@@ -174,9 +180,10 @@ static bool view_map(Walk& walk, const Sheet* tiles, Picture& picture)
         }
     }
     if (past_sheet)
-        std::fprintf(stderr, "%s: %s: warning: %llu %s a tile past the %u of %s, drawn in magenta\n",
-                     program_name, walk.name, static_cast<unsigned long long>(past_sheet),
-                     past_sheet == 1 ? "cell names" : "cells name", tile_count, cellmap_settings.tiles_name);
+        std::fprintf(
+            stderr, "%s: %s: warning: %llu %s a tile past the %u of %s, drawn in magenta\n",
+            program_name, walk.name, static_cast<unsigned long long>(past_sheet),
+            past_sheet == 1 ? "cell names" : "cells name", tile_count, cellmap_settings.tiles_name);
     return true;
 }
 
@@ -219,21 +226,23 @@ static bool view_animation(Walk& walk, const Sheet* texture, Picture& picture)
     for (unsigned s = 0; s < walk.nsequence; ++s)
         if (!walk_sequence(walk, a, b)) return false;
     unsigned first = cellmap_settings.groups_given ? cellmap_settings.first_group : 0;
-    unsigned last = cellmap_settings.groups_given ? cellmap_settings.last_group : walk.nspritegp - 1;
+    unsigned last =
+        cellmap_settings.groups_given ? cellmap_settings.last_group : walk.nspritegp - 1;
     if (walk.nspritegp == 0) {
         std::fprintf(stderr, "%s: %s: no sprite group to draw\n", program_name, walk.name);
         return false;
     }
     if (first >= walk.nspritegp) {
-        std::fprintf(stderr, "%s: %s: no group %u to draw: the groups are 0-%u\n", program_name, walk.name,
-                     first, walk.nspritegp - 1);
+        std::fprintf(stderr, "%s: %s: no group %u to draw: the groups are 0-%u\n", program_name,
+                     walk.name, first, walk.nspritegp - 1);
         return false;
     }
     if (last >= walk.nspritegp) last = walk.nspritegp - 1;
     std::uint64_t frames = last - first + 1;
     std::uint64_t columns = frames < frames_a_row ? frames : frames_a_row;
-    if (!make_picture(picture, columns * frame_size, (frames + frames_a_row - 1) / frames_a_row * frame_size,
-                      walk.name, "pick fewer groups with --groups A-B (1024 at most)"))
+    if (!make_picture(picture, columns * frame_size,
+                      (frames + frames_a_row - 1) / frames_a_row * frame_size, walk.name,
+                      "pick fewer groups with --groups A-B (1024 at most)"))
         return false;
     for (unsigned group = 0; group <= last; ++group) {
         std::uint32_t nsprt;
@@ -242,7 +251,8 @@ static bool view_animation(Walk& walk, const Sheet* texture, Picture& picture)
         if (group >= first) {
             int left, top;
             frame_corner(frame, left, top);
-            fill(picture, left, top, frame_size, frame_size, frame_colours[(frame + frame / frames_a_row) % 2]);
+            fill(picture, left, top, frame_size, frame_size,
+                 frame_colours[(frame + frame / frames_a_row) % 2]);
         }
         for (std::uint32_t number = 0; number < nsprt; ++number) {
             SpriteEntry sprite;

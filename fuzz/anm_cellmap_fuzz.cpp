@@ -55,7 +55,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::string error;
     bool read = read_dump(json, built, error);
     std::fclose(json);
-    expect(read == whole, whole ? "the dump of a whole file refused:" : "the dump of a cut file built", error);
+    expect(read == whole,
+           whole ? "the dump of a whole file refused:" : "the dump of a cut file built", error);
     expect(whole || error.compare(0, 5, "cut: ") == 0, "a cut file's dump refused as", error);
     if (whole) {
         std::FILE* out = spool("");

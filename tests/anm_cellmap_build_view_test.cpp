@@ -11,9 +11,11 @@
 
 #include "test_support.h"
 
-namespace {
+namespace
+{
 
-class AnmCellmap : public testing::Test {
+class AnmCellmap : public testing::Test
+{
 protected:
     std::string dir = make_temp_dir();
 
@@ -27,7 +29,9 @@ protected:
     std::string round_trip(const std::string& bytes, const char* format)
     {
         write_file(dir + "/in", bytes);
-        if (run_tool(ANM_CELLMAP_PATH, {"anm-cellmap", "dump", format, "in"}, "", dir, dir + "/in.json").status)
+        if (run_tool(ANM_CELLMAP_PATH, {"anm-cellmap", "dump", format, "in"}, "", dir,
+                     dir + "/in.json")
+                .status)
             return "";
         RunResult built = run({"build", "in.json", "-o", "out"});
         EXPECT_EQ(built.status, 0) << built.err;
@@ -56,7 +60,8 @@ TEST_F(AnmCellmap, EveryCaseFileComesBackByteForByte)
             if (extension != ".anm" && extension != ".map") continue;
             std::string bytes = read_file(entry.path().string());
             std::string built = round_trip(bytes, extension == ".anm" ? "--anm" : "--map");
-            if (built.empty() && !bytes.empty()) continue;  // cut short: dump says where, build has nothing
+            if (built.empty() && !bytes.empty())
+                continue;  // cut short: dump says where, build has nothing
             EXPECT_EQ(built, bytes) << entry.path();
             ++files;
         }
@@ -88,7 +93,8 @@ std::string random_file(Rng& rng, bool animation)
         int width = pick(rng, 0, 5), height = pick(rng, 0, 5);
         for (int i = 0; i < 8; ++i) bytes.push_back(static_cast<char>(pick(rng, 0, 255)));
         bytes[4] = static_cast<char>(width), bytes[5] = static_cast<char>(height);
-        for (int i = 0; i < 2 * width * height; ++i) bytes.push_back(static_cast<char>(pick(rng, 0, 255)));
+        for (int i = 0; i < 2 * width * height; ++i)
+            bytes.push_back(static_cast<char>(pick(rng, 0, 255)));
     }
     for (int i = pick(rng, 0, 3); i > 0; --i) bytes.push_back(static_cast<char>(pick(rng, 0, 255)));
     return bytes;
@@ -107,28 +113,41 @@ TEST_F(AnmCellmap, RandomFilesComeBackByteForByte)
 TEST_F(AnmCellmap, EditedJsonIsRefusedWithItsPath)
 {
     const std::string anm = R"({"format": "anm", "sequences": [], )";
-    const struct { std::string json, message; } cases[] = {
+    const struct {
+        std::string json, message;
+    } cases[] = {
         {anm + R"("groups": [[{}, {"w": 300}]]})", "groups[0][1].w: 300 is not in 0-255"},
         {R"({"format": "anm", "sequences": [{"tiem": 3}], "groups": []})",
-         "sequences[0].tiem: not a key of a sequence entry (atr, time, sprgpno, x, y, a_bits_24_27, a_bits_30_31)"},
-        {anm + R"("groups": [[{"x": -32769}]]})", "groups[0][0].x: -32769 is not in -32768 to 32767"},
+         "sequences[0].tiem: not a key of a sequence entry (atr, time, sprgpno, x, y, "
+         "a_bits_24_27, a_bits_30_31)"},
+        {anm + R"("groups": [[{"x": -32769}]]})",
+         "groups[0][0].x: -32769 is not in -32768 to 32767"},
         {anm + R"("groups": [[{"size": 2, "h": 24}]]})",
          "groups[0][0].h: 24 is not 16, which size 2 makes it (or leave size out)"},
         {anm + R"("groups": [[{"size": 1, "w3_bits_8_15": 1}]]})",
          "groups[0][0].w3_bits_8_15: only an entry without size has these bits"},
-        {anm + R"("groups": [[{"x": "1"}]]})", "groups[0][0].x: \"1\" is not a number in -32768 to 32767"},
-        {anm + R"("groups": [[{"u": 1.5}]]})", "groups[0][0].u: 1.5 is not a whole number in 0-255"},
-        {anm + R"("groups": [{}]})", "groups[0]: an object is not a sprite group (an array of sprite entries)"},
+        {anm + R"("groups": [[{"x": "1"}]]})",
+         "groups[0][0].x: \"1\" is not a number in -32768 to 32767"},
+        {anm + R"("groups": [[{"u": 1.5}]]})",
+         "groups[0][0].u: 1.5 is not a whole number in 0-255"},
+        {anm + R"("groups": [{}]})",
+         "groups[0]: an object is not a sprite group (an array of sprite entries)"},
         {anm + R"("groups": [], "rows": []})",
          "rows: not a key of an animation dump (format, header, sequences, groups, trailing)"},
         {R"({"format": "anm", "sequences": []})", "groups: missing; the format needs this array"},
-        {anm + R"("groups": [], "cut": {}})", "cut: the dump is of a file cut short, which cannot be built back"},
-        {anm + R"("groups": [], "trailing": "0g"})", "trailing: \"0g\" is not hexadecimal text, two digits a byte"},
-        {R"({"format": "map", "width": 2, "rows": [[1, 2], [3]]})", "rows[1]: 1 cell, not 2 as width says"},
-        {R"({"format": "map", "height": 3, "rows": [[1, 65535]]})", "rows: 1 row, not 3 as height says"},
+        {anm + R"("groups": [], "cut": {}})",
+         "cut: the dump is of a file cut short, which cannot be built back"},
+        {anm + R"("groups": [], "trailing": "0g"})",
+         "trailing: \"0g\" is not hexadecimal text, two digits a byte"},
+        {R"({"format": "map", "width": 2, "rows": [[1, 2], [3]]})",
+         "rows[1]: 1 cell, not 2 as width says"},
+        {R"({"format": "map", "height": 3, "rows": [[1, 65535]]})",
+         "rows: 1 row, not 3 as height says"},
         {R"({"format": "map", "rows": [[65536]]})", "rows[0][0]: 65536 is not in 0-65535"},
-        {R"({"format": "map", "padding": [0, 0], "rows": []})", "padding: 2 numbers, not the header's 3 bytes"},
-        {R"({"format": "map", "rows": []} x)", "byte 30: The document root must not be followed by other values."},
+        {R"({"format": "map", "padding": [0, 0], "rows": []})",
+         "padding: 2 numbers, not the header's 3 bytes"},
+        {R"({"format": "map", "rows": []} x)",
+         "byte 30: The document root must not be followed by other values."},
     };
     for (const auto& c : cases) {
         write_file(dir + "/edit.json", c.json);
@@ -148,12 +167,19 @@ TEST_F(AnmCellmap, EditedJsonBuildsTheFileMeant)
     square.size_code = 2, square.w = square.h = 16, square.x = -8;
     sized.w = 3, sized.h = 4, sized.u = 9;
     small.groups = {{}, {square, sized}};
-    const struct { std::string json, bytes; } cases[] = {
-        {R"({"format": "anm", "header": {"id": 35}, "sequences": [{"time": 10, "sprgpno": 1, "x": -1}],
-            "groups": [[], [{"size": 2, "x": -8}, {"w": 3, "h": 4, "u": 9}]]})", anm_bytes(small)},
-        {R"({"groups": [[], [{"x": -8, "size": 2, "w": 16}, {"u": 9, "h": 4, "w": 3}]], "header": {"id": 35},
-            "sequences": [{"x": -1, "sprgpno": 1, "time": 10}], "format": "anm"})", anm_bytes(small)},
-        {R"({"format": "map", "id": 35, "cell_width": 8, "cell_height": 8, "rows": [[1, 2], [3, 4]]})",
+    const struct {
+        std::string json, bytes;
+    } cases[] = {
+        {R"({"format": "anm", "header": {"id": 35},
+            "sequences": [{"time": 10, "sprgpno": 1, "x": -1}],
+            "groups": [[], [{"size": 2, "x": -8}, {"w": 3, "h": 4, "u": 9}]]})",
+         anm_bytes(small)},
+        {R"({"groups": [[], [{"x": -8, "size": 2, "w": 16}, {"u": 9, "h": 4, "w": 3}]],
+            "header": {"id": 35}, "sequences": [{"x": -1, "sprgpno": 1, "time": 10}],
+            "format": "anm"})",
+         anm_bytes(small)},
+        {R"({"format": "map", "id": 35, "cell_width": 8, "cell_height": 8,
+            "rows": [[1, 2], [3, 4]]})",
          map_bytes(2, 2, 8, 8, {1, 2, 3, 4})},
         {R"({"format": "map", "rows": [[258]], "trailing": "00FF", "padding": [1, 2, 3]})",
          std::string("\0\1\2\3\1\1\0\0\2\1\0\xff", 12)},
@@ -185,9 +211,12 @@ TEST_F(AnmCellmap, ViewDrawsAMapInAColourPerValueOrInTiles)
     std::vector<unsigned char> sheet(16 * 4 * 3);
     for (int i = 0; i < 16 * 4; ++i) sheet[3 * i + (i % 16 < 8 ? 0 : 1)] = 255;
     stbi_write_png((dir + "/sheet.png").c_str(), 16, 4, 3, sheet.data(), 16 * 3);
-    RunResult tiled = run({"view", "a.map", "--tiles", "sheet.png", "--index-mask=0x7fff", "-o", "t.png"});
+    RunResult tiled =
+        run({"view", "a.map", "--tiles", "sheet.png", "--index-mask=0x7fff", "-o", "t.png"});
     EXPECT_EQ(tiled.status, 0);
-    EXPECT_EQ(tiled.err, "anm-cellmap: a.map: warning: 4 cells name a tile past the 2 of sheet.png, drawn in magenta\n");
+    EXPECT_EQ(tiled.err,
+              "anm-cellmap: a.map: warning: 4 cells name a tile past the 2 of sheet.png, drawn in "
+              "magenta\n");
     p = picture("t.png", width, height);
     ASSERT_EQ(width, 24);
     ASSERT_EQ(height, 8);
