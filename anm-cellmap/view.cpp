@@ -266,12 +266,28 @@ static bool view_animation(Walk& walk, const Sheet* texture, Picture& picture)
 
 // ---- the command ----
 
+// An option of the other format's picture is a wrong command line.
+static bool options_fit(const char* name, bool animation, const CellmapSettings& settings)
+{
+    const char* misplaced = nullptr;
+    if (animation && settings.tiles_name) misplaced = "--tiles";
+    if (!animation && settings.texture_name) misplaced = "--texture";
+    if (!animation && settings.groups_given) misplaced = "--groups";
+    if (!misplaced) return true;
+    std::fprintf(stderr, "%s: view: %s is for %s, and %s is read as %s (--anm and --map choose)\n"
+                 "Try '%s --help'.\n", program_name, misplaced,
+                 animation ? "a cell map" : "an animation", name,
+                 animation ? "an animation" : "a cell map", program_name);
+    return false;
+}
+
 int run_view()
 {
     static Walk walk;
     const CellmapSettings& settings = cellmap_settings;
     const char* name = settings.files[0];
     bool animation = is_animation(name, settings.format);
+    if (!options_fit(name, animation, settings)) return 2;
     const char* sheet_name = animation ? settings.texture_name : settings.tiles_name;
     Sheet sheet;
     if (sheet_name && !load_sheet(sheet_name, sheet)) return 1;
