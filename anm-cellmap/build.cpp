@@ -2,6 +2,7 @@
 
 #include <cerrno>
 #include <cstdint>
+#include <cstdlib>
 #include <cstring>
 #include <climits>
 #include <string_view>
@@ -652,10 +653,25 @@ struct ReaderEvents {
 
 // ---- reading and writing ----
 
+// Windows' tmpfile() makes its file in the root of the drive, where a user
+// without administrator rights may not write; there the spool goes to the
+// user's temporary folder instead, and Windows removes it once closed.
+static std::FILE* open_spool()
+{
+#if defined(_WIN32)
+    char* name = _tempnam(nullptr, "anm-cellmap");
+    std::FILE* spool = name ? std::fopen(name, "w+bTD") : nullptr;
+    std::free(name);
+    return spool;
+#else
+    return std::tmpfile();
+#endif
+}
+
 bool read_dump(std::FILE* json, BuiltFile& built, std::string& error)
 {
     built = BuiltFile{};
-    built.body = std::tmpfile();
+    built.body = open_spool();
     if (!built.body) {
         error = std::string("no temporary file for the output: ") + std::strerror(errno);
         return false;
