@@ -668,6 +668,18 @@ static std::FILE* open_spool()
 #endif
 }
 
+// The byte order mark some Windows editors write first is skipped; the
+// start of one alone is not JSON.
+static bool skip_byte_order_mark(rapidjson::FileReadStream& stream)
+{
+    static const char mark[] = "\xEF\xBB\xBF";
+    for (int i = 0; i < 3; ++i) {
+        if (stream.Peek() != mark[i]) return i == 0;
+        stream.Take();
+    }
+    return true;
+}
+
 bool read_dump(std::FILE* json, BuiltFile& built, std::string& error)
 {
     built = BuiltFile{};
@@ -682,6 +694,11 @@ bool read_dump(std::FILE* json, BuiltFile& built, std::string& error)
     ReaderEvents events{reader};
     std::vector<char> buffer(1 << 16);
     rapidjson::FileReadStream stream(json, buffer.data(), buffer.size());
+    if (!skip_byte_order_mark(stream)) {
+        error = "byte " + std::to_string(stream.Tell()) + ": " +
+                rapidjson::GetParseError_En(rapidjson::kParseErrorValueInvalid);
+        return false;
+    }
     rapidjson::Reader parser;
     rapidjson::ParseResult parsed = parser.Parse(stream, events);
     if (std::ferror(json)) {

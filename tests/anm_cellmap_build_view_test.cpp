@@ -181,6 +181,7 @@ TEST_F(AnmCellmap, EditedJsonBuildsTheFileMeant)
         {R"({"format": "map", "id": 35, "cell_width": 8, "cell_height": 8,
             "rows": [[1, 2], [3, 4]]})",
          map_bytes(2, 2, 8, 8, {1, 2, 3, 4})},
+        {"\xEF\xBB\xBF" R"({"format": "map", "id": 35, "rows": [[1]]})", map_bytes(1, 1, 0, 0, {1})},
         {R"({"format": "map", "rows": [[258]], "trailing": "00FF", "padding": [1, 2, 3]})",
          std::string("\0\1\2\3\1\1\0\0\2\1\0\xff", 12)},
     };
