@@ -38,14 +38,17 @@ protected:
         return read_file(dir + "/out");
     }
 
-    // The picture's pixels, 0xRRGGBB, row by row.
-    std::vector<std::uint32_t> picture(const std::string& name, int& width, int& height)
+    // The picture's pixels, 0xRRGGBB, row by row, once it is found width x height.
+    std::vector<std::uint32_t> picture(const std::string& name, int width, int height)
     {
-        int channels;
-        unsigned char* rgb = stbi_load((dir + "/" + name).c_str(), &width, &height, &channels, 3);
-        std::vector<std::uint32_t> pixels;
-        for (int i = 0; rgb && i < width * height; ++i)
-            pixels.push_back(rgb[3 * i] << 16 | rgb[3 * i + 1] << 8 | rgb[3 * i + 2]);
+        int read_width = 0, read_height = 0, channels;
+        unsigned char* rgb =
+            stbi_load((dir + "/" + name).c_str(), &read_width, &read_height, &channels, 3);
+        bool fits = rgb && read_width == width && read_height == height;
+        EXPECT_TRUE(fits) << name << " is " << read_width << "x" << read_height;
+        std::vector<std::uint32_t> pixels(static_cast<std::size_t>(width) * height);
+        for (std::size_t i = 0; fits && i < pixels.size(); ++i)
+            pixels[i] = rgb[3 * i] << 16 | rgb[3 * i + 1] << 8 | rgb[3 * i + 2];
         stbi_image_free(rgb);
         return pixels;
     }
@@ -113,9 +116,7 @@ TEST_F(AnmCellmap, RandomFilesComeBackByteForByte)
 TEST_F(AnmCellmap, EditedJsonIsRefusedWithItsPath)
 {
     const std::string anm = R"({"format": "anm", "sequences": [], )";
-    const struct {
-        std::string json, message;
-    } cases[] = {
+    const struct { std::string json, message; } cases[] = {
         {anm + R"("groups": [[{}, {"w": 300}]]})", "groups[0][1].w: 300 is not in 0-255"},
         {R"({"format": "anm", "sequences": [{"tiem": 3}], "groups": []})",
          "sequences[0].tiem: not a key of a sequence entry (atr, time, sprgpno, x, y, "
@@ -167,9 +168,7 @@ TEST_F(AnmCellmap, EditedJsonBuildsTheFileMeant)
     square.size_code = 2, square.w = square.h = 16, square.x = -8;
     sized.w = 3, sized.h = 4, sized.u = 9;
     small.groups = {{}, {square, sized}};
-    const struct {
-        std::string json, bytes;
-    } cases[] = {
+    const struct { std::string json, bytes; } cases[] = {
         {R"({"format": "anm", "header": {"id": 35},
             "sequences": [{"time": 10, "sprgpno": 1, "x": -1}],
             "groups": [[], [{"size": 2, "x": -8}, {"w": 3, "h": 4, "u": 9}]]})",
@@ -181,7 +180,8 @@ TEST_F(AnmCellmap, EditedJsonBuildsTheFileMeant)
         {R"({"format": "map", "id": 35, "cell_width": 8, "cell_height": 8,
             "rows": [[1, 2], [3, 4]]})",
          map_bytes(2, 2, 8, 8, {1, 2, 3, 4})},
-        {"\xEF\xBB\xBF" R"({"format": "map", "id": 35, "rows": [[1]]})", map_bytes(1, 1, 0, 0, {1})},
+        {"\xEF\xBB\xBF" R"({"format": "map", "id": 35, "rows": [[1]]})",
+         map_bytes(1, 1, 0, 0, {1})},
         {R"({"format": "map", "rows": [[258]], "trailing": "00FF", "padding": [1, 2, 3]})",
          std::string("\0\1\2\3\1\1\0\0\2\1\0\xff", 12)},
     };
@@ -197,16 +197,13 @@ TEST_F(AnmCellmap, ViewDrawsAMapInAColourPerValueOrInTiles)
 {
     write_file(dir + "/a.map", map_bytes(3, 2, 8, 4, {0, 5, 5, 7, 0x8000, 2}));
     ASSERT_EQ(run({"view", "a.map", "-o", "a.png"}).status, 0);
-    int width, height;
-    std::vector<std::uint32_t> p = picture("a.png", width, height);
-    ASSERT_EQ(width, 24);
-    ASSERT_EQ(height, 8);
-    auto cell = [&](int column, int row) { return p[(row * 4 + 2) * width + column * 8 + 4]; };
+    std::vector<std::uint32_t> p = picture("a.png", 24, 8);
+    auto cell = [&](int column, int row) { return p[(row * 4 + 2) * 24 + column * 8 + 4]; };
     EXPECT_EQ(cell(0, 0), 0u);
     EXPECT_EQ(cell(1, 0), cell(2, 0));
     EXPECT_NE(cell(1, 0), 0u);
     EXPECT_NE(cell(1, 0), cell(0, 1));
-    EXPECT_NE(p[2 * width + 8], cell(1, 0));  // the grid at the cell's left edge
+    EXPECT_NE(p[2 * 24 + 8], cell(1, 0));  // the grid at the cell's left edge
 
     // A sheet of two 8x4 tiles, red and green; cell value 2 has no tile.
     std::vector<unsigned char> sheet(16 * 4 * 3);
@@ -218,9 +215,7 @@ TEST_F(AnmCellmap, ViewDrawsAMapInAColourPerValueOrInTiles)
     EXPECT_EQ(tiled.err,
               "anm-cellmap: a.map: warning: 4 cells name a tile past the 2 of sheet.png, drawn in "
               "magenta\n");
-    p = picture("t.png", width, height);
-    ASSERT_EQ(width, 24);
-    ASSERT_EQ(height, 8);
+    p = picture("t.png", 24, 8);
     EXPECT_EQ(cell(0, 0), 0xff0000u);
     EXPECT_EQ(cell(1, 1), 0xff0000u);  // 0x8000 masked to tile 0
     EXPECT_EQ(cell(1, 0), 0xff00ffu);
@@ -236,10 +231,8 @@ TEST_F(AnmCellmap, ViewDrawsAnAnimationsFramesWithinBounds)
     stbi_write_png((dir + "/page.png").c_str(), 64, 64, 3, page.data(), 64 * 3);
     ASSERT_EQ(run({"view", "walk.anm", "-o", "plain.png"}).status, 0);
     ASSERT_EQ(run({"view", "walk.anm", "--texture", "page.png", "-o", "textured.png"}).status, 0);
-    int width, height, textured_width, textured_height;
-    std::vector<std::uint32_t> plain = picture("plain.png", width, height);
-    std::vector<std::uint32_t> textured = picture("textured.png", textured_width, textured_height);
-    ASSERT_EQ(width * height + textured_width * textured_height, 2 * 256 * 256);
+    std::vector<std::uint32_t> plain = picture("plain.png", 256, 256);
+    std::vector<std::uint32_t> textured = picture("textured.png", 256, 256);
     std::uint32_t background = plain[0];
     EXPECT_NE(plain[120 * 256 + 125], background);  // the top edge
     EXPECT_EQ(plain[124 * 256 + 124], background);
@@ -249,9 +242,7 @@ TEST_F(AnmCellmap, ViewDrawsAnAnimationsFramesWithinBounds)
     // Ten of 1,025 groups, whose whole picture is refused (a case folder shows that).
     write_file(dir + "/big.anm", anm_head_bytes(0, {}, 1025) + std::string(1025 * 4, '\0'));
     ASSERT_EQ(run({"view", "big.anm", "--groups", "3-12", "-o", "some.png"}).status, 0);
-    picture("some.png", width, height);
-    EXPECT_EQ(width, 8 * 256);
-    EXPECT_EQ(height, 2 * 256);
+    picture("some.png", 8 * 256, 2 * 256);
 }
 
 }  // namespace
