@@ -1,5 +1,6 @@
 #include "view.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -206,9 +207,9 @@ static void draw_sprite(Picture& picture, const SpriteEntry& sprite, int frame, 
     int left = frame_size / 2 + sprite_x(sprite), top = frame_size / 2 + sprite_y(sprite);
     int width = sprite_w(sprite), height = sprite_h(sprite);
     std::uint32_t colour = value_colour(number + 1);
-    for (int y = top; y < top + height; ++y) {
-        for (int x = left; x < left + width; ++x) {
-            if (x < 0 || y < 0 || x >= frame_size || y >= frame_size) continue;
+    int right = std::min(left + width, frame_size), bottom = std::min(top + height, frame_size);
+    for (int y = std::max(top, 0); y < bottom; ++y) {
+        for (int x = std::max(left, 0); x < right; ++x) {
             bool edge = x == left || y == top || x == left + width - 1 || y == top + height - 1;
             int u = sprite_u(sprite) + x - left, v = sprite_v(sprite) + y - top;
             if (edge)
