@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <climits>
+#include <cmath>
 #include <string_view>
 #include <vector>
 
@@ -627,14 +628,15 @@ struct ReaderEvents {
         std::string text = std::to_string(n);
         return take_value(r, {Value::a_number, true, LLONG_MAX, text});
     }
-    // A fraction, an exponent or a whole number too large for 64 bits.
+    // A fraction, an exponent, or a whole number beyond 64 bits: 16.0 is
+    // taken as 16, and one beyond long long as its largest.
     bool Double(double d)
     {
         char text[32];
-        bool shown_whole =
-            d == static_cast<double>(static_cast<long long>(d)) && d < 1e15 && d > -1e15;
-        std::snprintf(text, sizeof text, shown_whole ? "%.1f" : "%.17g", d);
-        return take_value(r, {Value::a_number, false, 0, text});
+        std::snprintf(text, sizeof text, "%.10g", d);
+        long long number = d >= 0x1p63 ? LLONG_MAX : d <= -0x1p63 ? LLONG_MIN : 0;
+        if (number == 0 && std::floor(d) == d) number = static_cast<long long>(d);
+        return take_value(r, {Value::a_number, std::floor(d) == d, number, text});
     }
     bool RawNumber(const char*, rapidjson::SizeType, bool) { return false; }  // not asked for
     bool String(const char* text, rapidjson::SizeType length, bool)

@@ -131,6 +131,7 @@ TEST_F(AnmCellmap, EditedJsonIsRefusedWithItsPath)
          "groups[0][0].x: \"1\" is not a number in -32768 to 32767"},
         {anm + R"("groups": [[{"u": 1.5}]]})",
          "groups[0][0].u: 1.5 is not a whole number in 0-255"},
+        {anm + R"("groups": [[{"v": 1e300}]]})", "groups[0][0].v: 1e+300 is not in 0-255"},
         {anm + R"("groups": [{}]})",
          "groups[0]: an object is not a sprite group (an array of sprite entries)"},
         {anm + R"("groups": [], "rows": []})",
