@@ -2,6 +2,8 @@
 // that dump, gives the input's bytes back. The first byte picks the format
 // (bit 0 set: an animation, else a cell map); the rest is the file. A file
 // cut short must dump as JSON marked "cut", which build refuses as cut.
+// With bit 1 set, the rest is JSON text for build alone, which it must
+// refuse or build without a fault.
 //
 // dump's writers are private to it and its command ends by closing
 // standard output, so the target takes its source in whole and calls the
@@ -36,6 +38,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 {
     if (size == 0) return 0;
     const std::string input(reinterpret_cast<const char*>(data + 1), size - 1);
+    BuiltFile built;
+    std::string error;
+    if (data[0] & 2) {
+        std::FILE* text = spool(input);
+        read_dump(text, built, error);
+        std::fclose(text);
+        release_built(built);
+        return 0;
+    }
     std::FILE* file = spool(input);
     std::FILE* json = spool("");
     static Walk walk;
@@ -51,8 +62,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::fclose(file);
 
     std::rewind(json);
-    BuiltFile built;
-    std::string error;
     bool read = read_dump(json, built, error);
     std::fclose(json);
     expect(read == whole,
