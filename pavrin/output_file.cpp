@@ -38,11 +38,6 @@ static bool replace_file(const char* temp, const char* target)
 {
     return MoveFileExA(temp, target, MOVEFILE_REPLACE_EXISTING) != 0;
 }
-// Windows shells leave wildcards to the program: the MinGW runtime expands
-// them before main(), as a Unix shell would.
-extern "C" {
-int _dowildcard = -1;
-}
 #else
 constexpr int write_flags = O_WRONLY | O_CREAT;
 constexpr int probe_flags = O_WRONLY | O_CREAT | O_NONBLOCK;
