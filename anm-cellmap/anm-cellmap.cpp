@@ -283,6 +283,7 @@ static int check_arguments(const CommandInfo& info)
 
 int anm_cellmap_main(int argc, char** argv)
 {
+    platform_setup();  // raw bytes on standard input and output, --help's text too
     if (argc < 2) return usage_error("%s", "no command given");
     const char* first = argv[1];
     if (std::strcmp(first, "--help") == 0) {
@@ -301,7 +302,6 @@ int anm_cellmap_main(int argc, char** argv)
     int status = scan_arguments(*info, argc, argv);
     if (status < 0) status = check_arguments(*info);
     if (status >= 0) return status;
-    platform_setup();  // raw bytes on standard input and output
     switch (info->command) {
     case Command::dump: return run_dump();
     case Command::build: return run_build();

@@ -745,18 +745,11 @@ static bool write_output(const char* name, const BuiltFile& built)
 {
     OutputFile out;
     prepare_process();
-    OutputStatus status = open_output(std::strcmp(name, "-") ? name : nullptr, out);
-    if (status == OutputStatus::ok && !write_built(built, out.stream)) {
-        discard_output(out);
-        status = OutputStatus::write_error;
-    } else if (status == OutputStatus::ok) {
-        status = close_output(out);
-    }
-    static const char* const texts[] = {"", "cannot be opened for writing", "out of memory",
-                                        "write error"};
-    if (status != OutputStatus::ok)
-        std::fprintf(stderr, "%s: %s: %s\n", program_name, name, texts[static_cast<int>(status)]);
-    return status == OutputStatus::ok;
+    if (!open_output(std::strcmp(name, "-") ? name : nullptr, out, output_texts)) return false;
+    if (write_built(built, out.stream)) return close_output(out, output_texts);
+    discard_output(out);
+    std::fprintf(stderr, output_texts.write_error, program_name, name);
+    return false;
 }
 
 int run_build()

@@ -3,6 +3,8 @@
 #ifndef ANM_CELLMAP_CELLMAP_SETTINGS_H
 #define ANM_CELLMAP_CELLMAP_SETTINGS_H
 
+#include "output_file.h"
+
 enum class Command { none, dump, build, check, view };
 
 // Which format an input is read as: by its name (".anm" in any case is an
@@ -48,5 +50,10 @@ extern CellmapSettings cellmap_settings;
 
 // The first word of every message.
 constexpr const char* program_name = "anm-cellmap";
+
+// What pavrin's output module says for build and view, in this program's
+// words: each given the program and the output's name.
+constexpr OutputTexts output_texts = {program_name, "%s: %s: cannot be opened for writing\n",
+                                      "%s: %s: out of memory\n", "%s: %s: write error\n"};
 
 #endif

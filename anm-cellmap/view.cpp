@@ -102,23 +102,14 @@ static bool write_picture(const char* name, const Picture& picture)
 {
     OutputFile out;
     prepare_process();
-    OutputStatus status = open_output(std::strcmp(name, "-") ? name : nullptr, out);
-    if (status == OutputStatus::ok) {
-        bool encoded =
-            stbi_write_png_to_func(write_png_bytes, out.stream, picture.width, picture.height, 3,
-                                   picture.pixels.data(), picture.width * 3) != 0;
-        if (!encoded || std::ferror(out.stream)) {
-            discard_output(out);
-            status = OutputStatus::write_error;
-        } else {
-            status = close_output(out);
-        }
-    }
-    static const char* const texts[] = {"", "cannot be opened for writing", "out of memory",
-                                        "write error"};
-    if (status != OutputStatus::ok)
-        std::fprintf(stderr, "%s: %s: %s\n", program_name, name, texts[static_cast<int>(status)]);
-    return status == OutputStatus::ok;
+    if (!open_output(std::strcmp(name, "-") ? name : nullptr, out, output_texts)) return false;
+    bool encoded = stbi_write_png_to_func(write_png_bytes, out.stream, picture.width,
+                                          picture.height, 3, picture.pixels.data(),
+                                          picture.width * 3) != 0;
+    if (encoded && !std::ferror(out.stream)) return close_output(out, output_texts);
+    discard_output(out);
+    std::fprintf(stderr, output_texts.write_error, program_name, name);
+    return false;
 }
 
 // ---- a cell map ----

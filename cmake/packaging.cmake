@@ -19,8 +19,15 @@ if(WIN32)
   endif()
   set(manual_texts "")
   file(MAKE_DIRECTORY ${PROJECT_BINARY_DIR}/manual)
-  foreach(page quarnel.1 pavrin.1 anm-cellmap.5)
-    string(REGEX REPLACE "\\.[0-9]$" ".txt" text ${page})
+  # Section 1 pages keep their program's name; the formats' page
+  # (anm-cellmap.5) becomes anm-cellmap-formats.txt, apart from the program's.
+  set(pages quarnel.1 pavrin.1 anm-cellmap.5)
+  if(ANM_CELLMAP_BUILT)
+    list(APPEND pages anm-cellmap.1)
+  endif()
+  foreach(page IN LISTS pages)
+    string(REGEX REPLACE "\\.1$" ".txt" text ${page})
+    string(REGEX REPLACE "\\.5$" "-formats.txt" text ${text})
     add_custom_command(
       OUTPUT ${PROJECT_BINARY_DIR}/manual/${text}
       COMMAND ${GROFF} -man -Tascii -P-cbou ${PROJECT_BINARY_DIR}/man/${page}
@@ -38,17 +45,19 @@ set(CPACK_PACKAGE_NAME quarnel-pavrin)
 set(CPACK_PACKAGE_VENDOR "the quarnel-pavrin authors")
 set(CPACK_PACKAGE_CONTACT "quarnel-pavrin project <quarnel-pavrin@example.org>")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY
-    "sprite-animation to C dumper (quarnel) and cell map concatenator (pavrin)")
+    "sprite-animation to C dumper, cell map concatenator, and their inspector")
 # Blank lines part paragraphs; lines stay under 80 columns, as Debian asks.
 set(CPACK_PACKAGE_DESCRIPTION [[
 quarnel reads binary sprite-animation files (.anm) and writes their
 sequence and sprite tables as C source, ready to compile into a program.
 pavrin joins binary cell map files, side by side or one below the other,
-into one map, and can force the size of the result.
+into one map, and can force the size of the result. anm-cellmap shows both
+formats as JSON and builds them back byte for byte, checks them with named
+warnings, and draws a map or an animation's frames as a PNG picture.
 
-Both are plain command-line filters. The package also holds their manual
-pages, bash completion, a sample header and sample data, and examples of
-their use from Make and CMake.]])
+All three are plain command-line programs. The package also holds their
+manual pages, shell completion, a sample header and sample data, and
+examples of their use from Make and CMake.]])
 set(CPACK_RESOURCE_FILE_LICENSE ${PROJECT_SOURCE_DIR}/LICENSE)
 set(CPACK_STRIP_FILES ON)
 set(CPACK_VERBATIM_VARIABLES ON)

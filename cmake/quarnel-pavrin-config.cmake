@@ -101,6 +101,14 @@ Imported Targets
   whose programs run on the target only, the functions below stop and ask
   for the host package.
 
+``quarnel-pavrin::anm-cellmap``
+  The inspector (``anm-cellmap dump``, ``build``, ``check``, ``view``), for a
+  game's own build steps, such as ``check`` over its assets. There when the
+  package was built with it (it needs RapidJSON and stb's headers); test
+  with ``if(TARGET quarnel-pavrin::anm-cellmap)``. A native build that adds
+  the project has it as an ALIAS target; a cross build's tools for the build
+  machine do not include it.
+
 Functions
 ^^^^^^^^^
 

@@ -28,6 +28,11 @@ struct OutputTexts {
     const char* write_error;  // no room for the temporary file; a failed flush, close or rename
 };
 
+// Run first by a program that writes through this module: raw bytes on
+// standard output, a file-size limit failing a write instead of ending the
+// process, and ending signals that remove the temporary file first.
+void prepare_process();
+
 // Each is false after its message. Nothing is created where the output
 // cannot be opened (`name` nullptr: standard output); the temporary file is
 // gone after a failed close or a discard (after a failed write).

@@ -51,12 +51,6 @@ static std::size_t copy_folder(const char* path, char* folder)
 #include <windows.h>
 constexpr char separators[] = "/\\:";
 
-// Windows shells leave wildcards to the program: the MinGW runtime expands
-// them before main(), as a Unix shell would.
-extern "C" {
-int _dowildcard = -1;
-}
-
 // A signal the process was started with ignored stays ignored. Without a
 // signal mask, a signal finds the temporary file either still there or
 // already renamed, never both gone.

@@ -4,11 +4,9 @@
 
 #include <cstddef>
 
-// Run first: raw bytes on standard output, a file-size limit failing a
-// write instead of ending the process, and ending signals that remove
-// `pending_temp` first, which is set and cleared only while they are
-// blocked, so the handler never finds it half way.
-void prepare_process();
+// Removed first by an ending signal (see prepare_process() in
+// output_file.h); set and cleared only while those signals are blocked, so
+// the handler never finds it half way.
 extern const char* volatile pending_temp;
 void block_ending_signals(bool block);
 

@@ -10,14 +10,6 @@
 #include <unistd.h>
 #endif
 
-// Windows shells leave wildcards to the program; the MinGW runtime expands
-// them before main() when asked to, as a Unix shell would.
-#if defined(__MINGW32__)
-extern "C" {
-int _dowildcard = -1;
-}
-#endif
-
 void platform_setup()
 {
 #if defined(_WIN32)
