@@ -34,27 +34,8 @@ cells=$(for ((i = 0; i < 255 * 255; i++)); do echo $((i * 7919 % 65536)); done)
 # shellcheck disable=SC2086 # one argument per cell
 "$build/tests/bytes" map 255 255 8 8 $cells >"$work/big.map"
 
-# Wall-clock seconds of one run, to the millisecond.
-seconds() {
-    local TIMEFORMAT=%3R
-    { time "$@" >/dev/null 2>&1; } 2>&1
-}
-
-# Best of `rounds` runs of each command line, in alternation; one a line.
-best_times() {
-    local -a best=()
-    local round i t
-    for ((round = 0; round < rounds; round++)); do
-        for ((i = 1; i <= $#; i++)); do
-            # shellcheck disable=SC2086 # each argument is a command line
-            t=$(seconds ${!i})
-            if [[ -z ${best[i]:-} ]] || awk "BEGIN { exit !($t < ${best[i]}) }"; then best[i]=$t; fi
-        done
-    done
-    for ((i = 1; i <= $#; i++)); do echo "${best[i]}"; done
-}
-
-ratio() { awk "BEGIN { printf \"%.2f\", $1 / $2 }"; }
+# shellcheck source=bench/timing.sh
+source bench/timing.sh
 megabytes() { awk "BEGIN { printf \"%.1f MB\", $(stat -c %s "$1") / 1e6 }"; }
 
 dump_against_quarnel() {

@@ -50,28 +50,8 @@ instructions() {
     grep -E '^(summary|totals):' "$work/cg" | head -1 | awk '{print $2}'
 }
 
-# Wall-clock seconds of one run, to the millisecond.
-seconds() {
-    local TIMEFORMAT=%3R
-    { time "$@" >/dev/null 2>&1; } 2>&1
-}
-
-# Best of `rounds` runs of each command line, run in alternation so that both
-# see the same machine; prints the best times, one per line.
-best_times() {
-    local -a best=()
-    local round i t
-    for ((round = 0; round < rounds; round++)); do
-        for ((i = 1; i <= $#; i++)); do
-            # shellcheck disable=SC2086 # each argument is a command line
-            t=$(seconds ${!i})
-            if [[ -z ${best[i]:-} ]] || awk "BEGIN { exit !($t < ${best[i]}) }"; then best[i]=$t; fi
-        done
-    done
-    for ((i = 1; i <= $#; i++)); do echo "${best[i]}"; done
-}
-
-ratio() { awk "BEGIN { printf \"%.2f\", $1 / $2 }"; }
+# shellcheck source=bench/timing.sh
+source bench/timing.sh
 
 report() {  # NAME DIR
     local name=$1 dir=$2 total walk rss cat_time own_time
