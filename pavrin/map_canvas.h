@@ -15,9 +15,6 @@
 // whatever the maps' widths.
 constexpr std::int32_t canvas_side = 1024;
 
-// Largest value a one-byte header size can hold.
-constexpr std::int32_t max_header_size_value = 255;
-
 struct CanvasPoint {
     std::int32_t x;
     std::int32_t y;
@@ -32,10 +29,9 @@ extern unsigned char* canvas;  // canvas_side rows of canvas_side cells, row-maj
 extern CanvasPoint cursor;     // where the next map's top-left cell goes
 extern CanvasSize totals;      // the result's size; write_map applies -w/-h to it
 
-// Allocates a zeroed canvas and puts the cursor and totals back to (0, 0);
-// false when the memory cannot be had (the caller reports it). Calling it
-// again releases the last canvas and the kept cell size source name; the
-// settings themselves are the caller's to reset.
+// A zeroed canvas, the cursor and totals at (0, 0); false when the memory
+// cannot be had (the caller reports it). Calling it again releases the last
+// canvas and the kept cell size source name, not the settings.
 bool init_canvas();
 
 // Reads one map from `in` onto the canvas at the cursor and moves on.
