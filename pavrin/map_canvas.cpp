@@ -1,12 +1,27 @@
 #include "map_canvas.h"
 
 #include <algorithm>
-#include <cstddef>
 #include <cstdlib>
 #include <cstring>
 
-#include "map_format.h"
 #include "pavrin.h"
+
+// The cell map file: an 8-byte header, then map height rows of map width
+// cells, top row first. Cells are never interpreted, so their byte order is
+// the file's business, not ours. Header bytes: 0 id (0x23 when written, never
+// checked when read), 1-3 zero when written and ignored when read, 4 map
+// width and 5 map height in cells, 6 cell width and 7 cell height in pixels;
+// each one unsigned byte, taken apart and put together byte by byte, so the
+// layout is the same on every host whatever its byte order and padding.
+constexpr std::size_t map_header_size = 8;
+constexpr unsigned char map_id = 0x23;
+
+struct MapHeader {
+    unsigned char map_width;    // cells
+    unsigned char map_height;   // cells
+    unsigned char cell_width;   // pixels
+    unsigned char cell_height;  // pixels
+};
 
 unsigned char* canvas = nullptr;
 CanvasPoint cursor = {0, 0};

@@ -8,12 +8,14 @@
 #ifndef PAVRIN_MAP_CANVAS_H
 #define PAVRIN_MAP_CANVAS_H
 
+#include <cstddef>
 #include <cstdint>
 #include <cstdio>
 
 // Cells per canvas row and per column; a row always takes this many cells,
-// whatever the maps' widths.
+// whatever the maps' widths. A cell is 2 bytes, moved and never interpreted.
 constexpr std::int32_t canvas_side = 1024;
+constexpr std::size_t cell_bytes = 2;
 
 struct CanvasPoint {
     std::int32_t x;
