@@ -49,10 +49,8 @@ static bool make_temp_template(const char* target, char* temp)
     if (folder + added > longest_path) return false;
     std::size_t base =
         std::min({std::strlen(target) - folder, 255 - added, longest_path - added - folder});
-    std::memcpy(temp, target, folder);
-    temp[folder] = '.';
-    std::memcpy(temp + folder + 1, target + folder, base);
-    std::memcpy(temp + folder + 1 + base, ".XXXXXX", 8);
+    std::snprintf(temp, PATH_MAX, "%.*s.%.*s.XXXXXX", int(folder), target, int(base),
+                  target + folder);
     return true;
 }
 
@@ -78,8 +76,7 @@ static int make_temp(OutputFile& out)
     return fd;
 }
 
-// Puts the temporary file in the target's place when `replace`, else
-// removes it: true when it was put there.
+// True when the temporary file took the target's place, else it is gone.
 static bool settle_temp(OutputFile& out, bool replace)
 {
     block_ending_signals(true);
@@ -181,16 +178,12 @@ bool open_output(const char* name, OutputFile& out, const OutputTexts& texts)
     if (in_place) fd = open(name, O_WRONLY | O_CREAT | binary, 0666);
     bool no_room = fd < 0 && !in_place && (errno == ENOSPC || errno == quota_exceeded);
     fd = above_standard(fd, slot);
-    int error = errno;
+    int error = fd < 0 ? errno : ENOMEM;  // whatever fdopen says
     if (fd >= 0) out.stream = fdopen(fd, "wb");
-    if (fd >= 0 && !out.stream) {
-        close(fd);
-        fd = -1;
-        error = ENOMEM;  // whatever fdopen says
-    }
-    if (fd < 0 && out.aside) settle_temp(out, false);
-    if (fd < 0 && no_room) return failed(texts.write_error, texts, name);
-    if (fd < 0) return open_failed(error, texts, name);
+    if (fd >= 0 && !out.stream) close(fd);
+    if (!out.stream && out.aside) settle_temp(out, false);
+    if (!out.stream && no_room) return failed(texts.write_error, texts, name);
+    if (!out.stream) return open_failed(error, texts, name);
     if (out.aside || (fstat(fd, &now) == 0 && (!S_ISREG(now.st_mode) || ftruncate(fd, 0) == 0)))
         return true;
     std::fclose(out.stream);

@@ -42,8 +42,7 @@ extern "C" void remove_temp_and_resignal(int signal_number)
 static std::size_t copy_folder(const char* path, char* folder)
 {
     std::size_t length = folder_length(path);
-    std::memcpy(folder, length ? path : ".", length ? length : 1);
-    folder[length ? length : 1] = '\0';
+    std::snprintf(folder, PATH_MAX, "%.*s", length ? int(length) : 1, length ? path : ".");
     return length;
 }
 
