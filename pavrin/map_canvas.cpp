@@ -169,12 +169,6 @@ int check_result_size()
     return 0;
 }
 
-// check_result_size has kept every size within 0-255.
-static unsigned char header_byte(std::int32_t value)
-{
-    return static_cast<unsigned char>(value);
-}
-
 // The canvas itself is left alone: a smaller size crops the result to its
 // top-left part, a larger one takes in the zero cells right and below.
 int write_map(std::FILE* out, const char* output_name)
@@ -193,9 +187,11 @@ int write_map(std::FILE* out, const char* output_name)
         std::fprintf(stderr, "%4d x %4d %s\n", totals.width, totals.height,
                      output_name ? output_name : "<stdout>");
 
-    const unsigned char header[map_header_size] = {
-        map_id, 0, 0, 0, header_byte(totals.width), header_byte(totals.height),
-        header_byte(settings.cell_width), header_byte(settings.cell_height)};
+    // check_result_size has kept every size within 0-255.
+    const std::int32_t sizes[] = {totals.width, totals.height, settings.cell_width,
+                                  settings.cell_height};
+    unsigned char header[map_header_size] = {map_id};
+    for (int i = 0; i < 4; ++i) header[4 + i] = static_cast<unsigned char>(sizes[i]);
     std::size_t width = static_cast<std::size_t>(totals.width);
     bool written = std::fwrite(header, 1, map_header_size, out) == map_header_size;
     for (std::int32_t r = 0; written && r < totals.height; ++r)

@@ -18,13 +18,11 @@ constexpr std::int32_t canvas_side = 1024;
 constexpr std::size_t cell_bytes = 2;
 
 struct CanvasPoint {
-    std::int32_t x;
-    std::int32_t y;
+    std::int32_t x, y;
 };
 
 struct CanvasSize {
-    std::int32_t width;
-    std::int32_t height;
+    std::int32_t width, height;
 };
 
 extern unsigned char* canvas;  // canvas_side rows of canvas_side cells, row-major

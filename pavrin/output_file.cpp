@@ -17,15 +17,11 @@ constexpr int binary = O_BINARY, nonblocking = 0, quota_exceeded = ENOSPC;
 constexpr int binary = 0, nonblocking = O_NONBLOCK, quota_exceeded = EDQUOT;
 #endif
 
-static bool failed(const char* text, const OutputTexts& texts, const char* name)
+// `text`, or the one for no memory where that was the `error`; false.
+static bool failed(const char* text, const OutputTexts& texts, const char* name, int error = 0)
 {
-    std::fprintf(stderr, text, texts.program, name);
+    std::fprintf(stderr, error == ENOMEM ? texts.more_core : text, texts.program, name);
     return false;
-}
-
-static bool open_failed(int error, const OutputTexts& texts, const char* name)
-{
-    return failed(error == ENOMEM ? texts.more_core : texts.open_error, texts, name);
 }
 
 // Opens the name as fopen(name, "wb") would, so the kernel's checks on
@@ -172,7 +168,7 @@ bool open_output(const char* name, OutputFile& out, const OutputTexts& texts)
     struct stat now;
     out.name = name ? name : "<stdout>";
     out.stream = name ? nullptr : stdout;
-    if (name && !hold_slot(slot)) return open_failed(errno, texts, name);
+    if (name && !hold_slot(slot)) return failed(texts.open_error, texts, name, errno);
     bool in_place = written_in_place(name, out, fd);
     if (!name) return true;
     if (in_place) fd = open(name, O_WRONLY | O_CREAT | binary, 0666);
@@ -183,7 +179,7 @@ bool open_output(const char* name, OutputFile& out, const OutputTexts& texts)
     if (fd >= 0 && !out.stream) close(fd);
     if (!out.stream && out.aside) settle_temp(out, false);
     if (!out.stream && no_room) return failed(texts.write_error, texts, name);
-    if (!out.stream) return open_failed(error, texts, name);
+    if (!out.stream) return failed(texts.open_error, texts, name, error);
     if (out.aside || (fstat(fd, &now) == 0 && (!S_ISREG(now.st_mode) || ftruncate(fd, 0) == 0)))
         return true;
     std::fclose(out.stream);

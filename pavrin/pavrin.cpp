@@ -72,19 +72,18 @@ OptionScan scan_options(int argc, char** argv)
             print_usage();
             scan.exit_status = 0;
             return scan;
-        case '-': scan.first_input = option + 1; break;
+        case '-':
+            scan.first_input = option + 1;
+            ++scan.next_input;
+            return scan;
         default:
             std::fprintf(stderr, "%s: unknown option ``%s''\n", settings.program_name, option + 1);
             print_usage();
             scan.exit_status = 1;
             return scan;
         }
-        if (scan.first_input) {
-            ++scan.next_input;
-            break;
-        }
     }
-    if (!scan.first_input && scan.next_input >= argc) {
+    if (scan.next_input >= argc) {
         print_usage();
         scan.exit_status = 1;
     }

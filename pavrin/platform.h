@@ -13,7 +13,6 @@ extern const char* volatile pending_temp;
 void block_ending_signals(bool block);
 
 std::size_t folder_length(const char* path);  // its last separator included
-
 bool names_a_device(const char* name);  // under /dev/ or /proc/; CON, NUL, COM1... on Windows
 
 // Turns `path` into the file it leads to after symbolic links (also to a
