@@ -145,28 +145,22 @@ static CanvasSize result_size()
     return size;
 }
 
-static bool fits_header(std::int32_t value)
+// 0 where both fit a header byte, else 1 after saying which `kind` of size.
+static int out_of_range(const char* kind, std::int32_t width, std::int32_t height)
 {
-    return value >= 0 && value <= max_header_size_value;
+    if (std::min(width, height) >= 0 && std::max(width, height) <= max_header_size_value) return 0;
+    std::fprintf(stderr, "%s: %s size %dx%d out of range!\n", concatenator_settings.program_name,
+                 kind, width, height);
+    return 1;
 }
 
 // Checked on the size that will be written, so a join wider than the header
 // allows that -w crops back into range is still fine.
 int check_result_size()
 {
-    const ConcatenatorSettings& settings = concatenator_settings;
     CanvasSize size = result_size();
-    if (!fits_header(size.width) || !fits_header(size.height)) {
-        std::fprintf(stderr, "%s: map size %dx%d out of range!\n", settings.program_name,
-                     size.width, size.height);
-        return 1;
-    }
-    if (!fits_header(settings.cell_width) || !fits_header(settings.cell_height)) {
-        std::fprintf(stderr, "%s: cell size %dx%d out of range!\n", settings.program_name,
-                     settings.cell_width, settings.cell_height);
-        return 1;
-    }
-    return 0;
+    if (out_of_range("map", size.width, size.height) != 0) return 1;
+    return out_of_range("cell", concatenator_settings.cell_width, concatenator_settings.cell_height);
 }
 
 // The canvas itself is left alone: a smaller size crops the result to its

@@ -182,8 +182,7 @@ bool open_output(const char* name, OutputFile& out, const OutputTexts& texts)
     if (!out.stream) return failed(texts.open_error, texts, name, error);
     if (out.aside || (fstat(fd, &now) == 0 && (!S_ISREG(now.st_mode) || ftruncate(fd, 0) == 0)))
         return true;
-    std::fclose(out.stream);
-    out.stream = nullptr;
+    discard_output(out);
     return failed(texts.open_error, texts, name);
 }
 

@@ -1,10 +1,10 @@
 #include "pavrin.h"
 
-#include <cctype>
 #include <cerrno>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 
 #include "map_canvas.h"
 #include "output_file.h"
@@ -38,9 +38,8 @@ static std::int32_t parse_number(const char* text)
 {
     // Newer C libraries also take "0b" as a binary prefix; here the number
     // ends at the 'b', which leaves 0.
-    const char* digits = text;
-    while (std::isspace(static_cast<unsigned char>(*digits))) ++digits;
-    if (*digits == '+' || *digits == '-') ++digits;
+    const char* digits = text + std::strspn(text, " \t\n\v\f\r");
+    digits += std::strspn(digits, "+-");
     if (digits[0] == '0' && (digits[1] == 'b' || digits[1] == 'B')) return 0;
 
     long long value = std::strtoll(text, nullptr, 0);
