@@ -20,7 +20,6 @@ constexpr std::size_t cell_bytes = 2;
 struct CanvasPoint {
     std::int32_t x, y;
 };
-
 struct CanvasSize {
     std::int32_t width, height;
 };
@@ -34,17 +33,15 @@ extern CanvasSize totals;      // the result's size; write_map applies -w/-h to 
 // canvas and the kept cell size source name, not the settings.
 bool init_canvas();
 
-// Reads one map from `in` onto the canvas at the cursor and moves on.
-// Returns 0, or 1 after writing a message.
+// Each of the rest returns 0, or 1 after writing a message.
+// One map read from `in` onto the canvas at the cursor, and the cursor moved on.
 int read_map(std::FILE* in, const char* name);
-
 // Refuses a result whose size with -w/-h applied, or whose cell size, the
-// header cannot hold. Returns 0, or 1 after writing a message; writes
-// nothing anywhere else, so it can run before the output is opened.
+// header cannot hold; writes nothing else, so it can run before the output
+// is opened.
 int check_result_size();
-
-// Applies -w/-h to the totals and writes the result to `out`; `output_name`
-// is nullptr for standard output. Returns 0, or 1 after writing a message.
+// -w/-h applied to the totals and the result written to `out`;
+// `output_name` is nullptr for standard output.
 int write_map(std::FILE* out, const char* output_name);
 
 #endif

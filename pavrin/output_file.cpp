@@ -84,17 +84,6 @@ static bool settle_temp(OutputFile& out, bool replace)
     return replaced;
 }
 
-// Owner and group come before any byte is written and the mode after the
-// last: a new owner clears set-id bits, as does a write by a process that
-// could not set them itself.
-static bool given_owner(int fd, const OutputFile& out)
-{
-    struct stat now;
-    return (fstat(fd, &now) == 0 && now.st_uid == out.old.st_uid &&
-            now.st_gid == out.old.st_gid) ||
-           fchown(fd, out.old.st_uid, out.old.st_gid) == 0;
-}
-
 // How the output is written, decided once: each reason to write in place,
 // in order. Past them all it goes aside, to `fd`: the temporary file with
 // the old file's owner, group and attributes; or -1, errno set, where that
@@ -133,7 +122,7 @@ static bool written_in_place(const char* name, OutputFile& out, int& fd)
     if (fd < 0) return errno == EACCES || errno == EPERM || errno == EROFS;
     out.aside = true;
     // An owner or group, an ACL or an attribute a new file cannot be given.
-    if (!out.replaces || (given_owner(fd, out) && given_attributes(fd, out.target))) return false;
+    if (!out.replaces || given_attributes(fd, out.target, out.old)) return false;
     close(fd);
     fd = -1;
     settle_temp(out, false);
@@ -142,10 +131,9 @@ static bool written_in_place(const char* name, OutputFile& out, int& fd)
 
 // The output never lands on descriptor 0, 1 or 2: a message to a closed
 // standard error is lost, not written into the map, and a closed standard
-// output stays closed. With all three open no new descriptor can; else a
-// slot above 2 is held (hold_slot) before anything is created or
-// truncated, and `fd` is moved onto it where it took a low number. The
-// slot is used or given back either way.
+// output stays closed. Where one is closed, `fd` is moved onto the slot held
+// above 2 before anything was created or truncated; the slot is used or
+// given back either way.
 static int above_standard(int fd, int slot)
 {
     int low = fd, error = errno;

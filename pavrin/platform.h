@@ -4,6 +4,8 @@
 
 #include <cstddef>
 
+#include <sys/stat.h>
+
 // Run first: raw bytes on standard output, a file-size limit failing a
 // write instead of ending the process, and ending signals that remove
 // `pending_temp` first, which is set and cleared only while they are
@@ -22,7 +24,8 @@ bool names_a_device(const char* name);  // under /dev/ or /proc/; CON, NUL, COM1
 bool followed_links(char* path, char* folder);
 
 bool marked(const char* path, bool append_only);  // statx: append-only, else a mount point
-bool given_attributes(int fd, const char* path);  // exactly those of `path`, ACL included
+// Exactly the owner, group, ACL and attributes of `path`, which `old` shows.
+bool given_attributes(int fd, const char* path, const struct stat& old);
 bool hold_slot(int& slot);  // one above 2 where 0, 1 or 2 is closed, else -1
 bool reaches_disk(int fd);  // fsync; on macOS F_FULLFSYNC, which empties the drive's cache
 bool replace_file(const char* temp_name, const char* target);  // rename(), also on Windows
