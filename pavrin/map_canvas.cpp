@@ -124,12 +124,11 @@ int read_map(std::FILE* in, const char* name)
         return 1;
     }
     std::size_t width = header.map_width;
-    for (std::int32_t r = 0; r < header.map_height; ++r) {
+    for (std::int32_t r = 0; r < header.map_height; ++r)
         if (std::fread(canvas_cell(cursor.x, cursor.y + r), cell_bytes, width, in) != width) {
             std::fprintf(stderr, "%s: ``%s'' read error!\n", settings.program_name, name);
             return 1;
         }
-    }
     advance_cursor(header);
     return 0;
 }
@@ -158,9 +157,10 @@ static int out_of_range(const char* kind, std::int32_t width, std::int32_t heigh
 // allows that -w crops back into range is still fine.
 int check_result_size()
 {
+    const ConcatenatorSettings& settings = concatenator_settings;
     CanvasSize size = result_size();
     if (out_of_range("map", size.width, size.height) != 0) return 1;
-    return out_of_range("cell", concatenator_settings.cell_width, concatenator_settings.cell_height);
+    return out_of_range("cell", settings.cell_width, settings.cell_height);
 }
 
 // The canvas itself is left alone: a smaller size crops the result to its

@@ -110,36 +110,31 @@ static int read_input(const char* name)
     return status;
 }
 
-// The output is opened only now, after every input was read and the result
-// accepted, so a refused run creates nothing, and an output that is also an
-// input has been read before it is replaced. Standard output is closed like
-// a file: a failed close shows a full disk that only the last rows met.
-static int write_output()
-{
-    const char* name = concatenator_settings.output_name;
-    const OutputTexts texts = {concatenator_settings.program_name, "%s: ``%s'' open error!\n",
-                               "%s: more core!\n", "%s: write error!\n"};
-    OutputFile out;
-    if (!open_output(name, out, texts)) return 1;
-    if (write_map(out.stream, name) == 0) return close_output(out, texts) ? 0 : 1;
-    discard_output(out);
-    return 1;
-}
-
 int pavrin_main(int argc, char** argv)
 {
+    const ConcatenatorSettings& settings = concatenator_settings;
     prepare_process();
     OptionScan scan = scan_options(argc, argv);
     if (scan.exit_status >= 0) return scan.exit_status;
 
     if (!init_canvas()) {
-        std::fprintf(stderr, "%s: more core!\n", concatenator_settings.program_name);
+        std::fprintf(stderr, "%s: more core!\n", settings.program_name);
         return 1;
     }
     if (scan.first_input && read_input(scan.first_input) != 0) return 1;
     for (int next = scan.next_input; next < argc; ++next)
         if (read_input(argv[next]) != 0) return 1;
-
     if (check_result_size() != 0) return 1;
-    return write_output();
+
+    // The output is opened only now, after every input was read and the result
+    // accepted, so a refused run creates nothing, and an output that is also an
+    // input has been read before it is replaced. Standard output is closed like
+    // a file: a failed close shows a full disk that only the last rows met.
+    const OutputTexts texts = {settings.program_name, "%s: ``%s'' open error!\n",
+                               "%s: more core!\n", "%s: write error!\n"};
+    OutputFile out;
+    if (!open_output(settings.output_name, out, texts)) return 1;
+    if (write_map(out.stream, settings.output_name) == 0) return close_output(out, texts) ? 0 : 1;
+    discard_output(out);
+    return 1;
 }
