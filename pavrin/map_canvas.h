@@ -1,10 +1,8 @@
-// The canvas the inputs are joined on, and the reading and writing of maps
-// to and from it.
-//
-// Each map read is copied to the canvas at the cursor; the cursor then moves
-// to its right (horizontal) or below it (vertical) and the totals grow to
-// cover it. The result is the top-left part of the canvas the totals cover,
-// resized by -w/-h. Cells no input covers stay zero.
+// The canvas the inputs are joined on. Each map read is copied to it at the
+// cursor; the cursor then moves to its right (horizontal) or below it
+// (vertical) and the totals grow to cover it. The map written is the
+// top-left part of the canvas the totals cover, resized by -w/-h. Cells no
+// input covers stay zero.
 #ifndef PAVRIN_MAP_CANVAS_H
 #define PAVRIN_MAP_CANVAS_H
 
@@ -17,12 +15,8 @@
 constexpr std::int32_t canvas_side = 1024;
 constexpr std::size_t cell_bytes = 2;
 
-struct CanvasPoint {
-    std::int32_t x, y;
-};
-struct CanvasSize {
-    std::int32_t width, height;
-};
+struct CanvasPoint { std::int32_t x, y; };
+struct CanvasSize { std::int32_t width, height; };
 
 extern unsigned char* canvas;  // canvas_side rows of canvas_side cells, row-major
 extern CanvasPoint cursor;     // where the next map's top-left cell goes

@@ -8,7 +8,6 @@
 #include <cstring>
 
 #include <fcntl.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 // The signals that end a process by default and may come from outside
