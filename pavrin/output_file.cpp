@@ -17,7 +17,7 @@ constexpr int binary = O_BINARY, nonblocking = 0, quota_exceeded = ENOSPC;
 constexpr int binary = 0, nonblocking = O_NONBLOCK, quota_exceeded = EDQUOT;
 #endif
 
-// `text`, or the one for no memory where that was the `error`; false.
+// Prints `text`, or the no-memory text where `error` is ENOMEM; always false.
 static bool failed(const char* text, const OutputTexts& texts, const char* name, int error = 0)
 {
     std::fprintf(stderr, error == ENOMEM ? texts.more_core : text, texts.program, name);

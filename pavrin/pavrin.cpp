@@ -16,10 +16,9 @@ ConcatenatorSettings concatenator_settings;
 
 static void print_usage()
 {
-    const char* name = concatenator_settings.program_name;
     std::fprintf(stderr, "* pavrin %s *\n", "$Revision: 1.6 $");
     std::fprintf(stderr, "written by quarnel-pavrin project <quarnel-pavrin@example.org>\n");
-    std::fprintf(stderr, "usage: %s [options] file...\n", name);
+    std::fprintf(stderr, "usage: %s [options] file...\n", concatenator_settings.program_name);
     std::fprintf(stderr, "option:\n");
     std::fprintf(stderr, "  -oFILE output file\n");
     std::fprintf(stderr, "  -v     verbose\n");
