@@ -175,11 +175,7 @@ bool walk_map_head(Walk& walk, unsigned char bytes[map_header_size], MapHeader& 
     walk.entry_offset = 0;
     std::size_t got = take_bytes(walk, bytes, map_header_size);
     if (got < map_header_size) return cut_at(walk, got, "header", 0, map_header_size - 1);
-    header.id = bytes[0];
-    header.map_width = bytes[4];
-    header.map_height = bytes[5];
-    header.cell_width = bytes[6];
-    header.cell_height = bytes[7];
+    header = map_header_from(bytes);
     walk.width = header.map_width;
     walk.height = header.map_height;
     walk.row = 0;

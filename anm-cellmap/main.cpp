@@ -1,12 +1,9 @@
 #include "anm-cellmap.h"
 
-// Windows shells leave wildcards to the program; the MinGW runtime expands
-// them before main() when asked to, as a Unix shell would. Asked here, once
-// per program: anm-cellmap links the modules of both other tools.
+// The MinGW runtime expands wildcards before main(), as a Unix shell would;
+// asked once per program (anm-cellmap links both tools' modules).
 #if defined(__MINGW32__)
-extern "C" {
-int _dowildcard = -1;
-}
+extern "C" int _dowildcard = -1;
 #endif
 
 int main(int argc, char** argv)

@@ -1,11 +1,9 @@
 #include "map_canvas.h"
 
 #include <algorithm>
-#include <cstddef>
 #include <cstdlib>
 #include <cstring>
 
-#include "map_format.h"
 #include "pavrin.h"
 
 unsigned char* canvas = nullptr;
@@ -19,14 +17,13 @@ static char* cell_size_source_copy = nullptr;
 
 // A result the header can describe always lies inside the canvas, so the
 // size check alone keeps write_map from reading past it.
+constexpr std::int32_t max_header_size_value = 255;
 static_assert(max_header_size_value <= canvas_side, "a writable result must fit on the canvas");
-
-constexpr std::size_t canvas_row_bytes = static_cast<std::size_t>(canvas_side) * cell_bytes;
 
 static unsigned char* canvas_cell(std::int32_t x, std::int32_t y)
 {
-    return canvas + static_cast<std::size_t>(y) * canvas_row_bytes +
-           static_cast<std::size_t>(x) * cell_bytes;
+    std::size_t cell = static_cast<std::size_t>(y) * canvas_side + static_cast<std::size_t>(x);
+    return canvas + cell * cell_bytes;
 }
 
 bool init_canvas()
@@ -47,18 +44,6 @@ bool init_canvas()
 
 // ---- reading ----
 
-static bool keep_cell_size_source(const char* name)
-{
-    std::size_t length = std::strlen(name) + 1;
-    char* copy = static_cast<char*>(std::malloc(length));
-    if (!copy) return false;
-    std::memcpy(copy, name, length);
-    std::free(cell_size_source_copy);
-    cell_size_source_copy = copy;
-    concatenator_settings.cell_size_source = copy;
-    return true;
-}
-
 // Only the cell width says whether the run has a cell size yet, so -c0, or
 // an input whose cell width is 0, leaves it to the next input. A mismatch is
 // only a warning: the map is still placed and the run's size stays.
@@ -72,44 +57,15 @@ static int agree_cell_size(const MapHeader& header, const char* name)
                          settings.cell_height, name, header.cell_width, header.cell_height);
         return 0;
     }
-    if (!keep_cell_size_source(name)) {
+    char* copy = strdup(name);
+    if (!copy) {
         std::fprintf(stderr, "%s: more core!\n", settings.program_name);
         return 1;
     }
+    std::free(cell_size_source_copy);
+    settings.cell_size_source = cell_size_source_copy = copy;
     settings.cell_width = header.cell_width;
     settings.cell_height = header.cell_height;
-    return 0;
-}
-
-static bool fits_on_canvas(const MapHeader& header)
-{
-    return cursor.x + header.map_width <= canvas_side &&
-           cursor.y + header.map_height <= canvas_side;
-}
-
-// Each row is read whole into a buffer of exactly one row and moved onto the
-// canvas in one copy. A short row stops the copy; the rows before it stay on
-// the canvas, which is harmless since the run ends without writing.
-static int copy_rows(std::FILE* in, const char* name, const MapHeader& header)
-{
-    std::size_t width = header.map_width;
-    if (width == 0) return 0;
-    std::size_t row_bytes = width * cell_bytes;
-    unsigned char* row = static_cast<unsigned char*>(std::malloc(row_bytes));
-    if (!row) {
-        std::fprintf(stderr, "%s: more core!\n", concatenator_settings.program_name);
-        return 1;
-    }
-    for (std::int32_t r = 0; r < header.map_height; ++r) {
-        if (!read_map_row(in, row, width)) {
-            std::fprintf(stderr, "%s: ``%s'' read error!\n", concatenator_settings.program_name,
-                         name);
-            std::free(row);
-            return 1;
-        }
-        std::memcpy(canvas_cell(cursor.x, cursor.y + r), row, row_bytes);
-    }
-    std::free(row);
     return 0;
 }
 
@@ -128,26 +84,34 @@ static void advance_cursor(const MapHeader& header)
     }
 }
 
+// A short row ends the run, which then writes nothing, so what was read
+// before it may stay on the canvas.
 int read_map(std::FILE* in, const char* name)
 {
     const ConcatenatorSettings& settings = concatenator_settings;
-    MapHeader header;
-    if (!read_map_header(in, header)) {
+    unsigned char bytes[map_header_size];
+    if (std::fread(bytes, 1, map_header_size, in) != map_header_size) {
         std::fprintf(stderr, "%s: ``%s''header read error!\n", settings.program_name, name);
         return 1;
     }
+    MapHeader header = map_header_from(bytes);
     if (agree_cell_size(header, name) != 0) return 1;
     if (settings.verbose)
         std::fprintf(stderr, "%4d x %4d %+5d %+5d %s\n", header.map_width, header.map_height,
                      cursor.x, cursor.y, name);
     // The cursor stays inside the canvas because every map placed so far
     // fitted, so these sums cannot overflow.
-    if (!fits_on_canvas(header)) {
+    if (cursor.x + header.map_width > canvas_side || cursor.y + header.map_height > canvas_side) {
         std::fprintf(stderr, "%s: ``%s'' does not fit on the canvas!\n", settings.program_name,
                      name);
         return 1;
     }
-    if (copy_rows(in, name, header) != 0) return 1;
+    std::size_t width = header.map_width;
+    for (std::int32_t r = 0; r < header.map_height; ++r)
+        if (std::fread(canvas_cell(cursor.x, cursor.y + r), cell_bytes, width, in) != width) {
+            std::fprintf(stderr, "%s: ``%s'' read error!\n", settings.program_name, name);
+            return 1;
+        }
     advance_cursor(header);
     return 0;
 }
@@ -163,9 +127,13 @@ static CanvasSize result_size()
     return size;
 }
 
-static bool fits_header(std::int32_t value)
+// 0 where both fit a header byte, else 1 after saying which `kind` of size.
+static int out_of_range(const char* kind, std::int32_t width, std::int32_t height)
 {
-    return value >= 0 && value <= max_header_size_value;
+    if (std::min(width, height) >= 0 && std::max(width, height) <= max_header_size_value) return 0;
+    std::fprintf(stderr, "%s: %s size %dx%d out of range!\n", concatenator_settings.program_name,
+                 kind, width, height);
+    return 1;
 }
 
 // Checked on the size that will be written, so a join wider than the header
@@ -174,37 +142,12 @@ int check_result_size()
 {
     const ConcatenatorSettings& settings = concatenator_settings;
     CanvasSize size = result_size();
-    if (!fits_header(size.width) || !fits_header(size.height)) {
-        std::fprintf(stderr, "%s: map size %dx%d out of range!\n", settings.program_name,
-                     size.width, size.height);
-        return 1;
-    }
-    if (!fits_header(settings.cell_width) || !fits_header(settings.cell_height)) {
-        std::fprintf(stderr, "%s: cell size %dx%d out of range!\n", settings.program_name,
-                     settings.cell_width, settings.cell_height);
-        return 1;
-    }
-    return 0;
+    if (out_of_range("map", size.width, size.height) != 0) return 1;
+    return out_of_range("cell", settings.cell_width, settings.cell_height);
 }
 
 // The canvas itself is left alone: a smaller size crops the result to its
 // top-left part, a larger one takes in the zero cells right and below.
-static void apply_forced_size()
-{
-    const ConcatenatorSettings& settings = concatenator_settings;
-    if (settings.new_width == 0 && settings.new_height == 0) return;
-    if (settings.verbose)
-        std::fprintf(stderr, "change map size %dx%d", totals.width, totals.height);
-    totals = result_size();
-    if (settings.verbose) std::fprintf(stderr, " -> %dx%d\n", totals.width, totals.height);
-}
-
-// check_result_size has kept every size within 0-255.
-static unsigned char header_byte(std::int32_t value)
-{
-    return static_cast<unsigned char>(value);
-}
-
 int write_map(std::FILE* out, const char* output_name)
 {
     const ConcatenatorSettings& settings = concatenator_settings;
@@ -212,16 +155,24 @@ int write_map(std::FILE* out, const char* output_name)
     // keeps write_map itself from ever reading rows outside the canvas or
     // writing a header that does not match them.
     if (check_result_size() != 0) return 1;
-    apply_forced_size();
+    CanvasSize size = result_size();
+    if (settings.verbose && (settings.new_width != 0 || settings.new_height != 0))
+        std::fprintf(stderr, "change map size %dx%d -> %dx%d\n", totals.width, totals.height,
+                     size.width, size.height);
+    totals = size;
     if (settings.verbose)
         std::fprintf(stderr, "%4d x %4d %s\n", totals.width, totals.height,
                      output_name ? output_name : "<stdout>");
 
-    MapHeader header = {map_id, header_byte(totals.width), header_byte(totals.height),
-                        header_byte(settings.cell_width), header_byte(settings.cell_height)};
-    bool written = write_map_header(out, header);
+    // check_result_size has kept every size within 0-255.
+    const std::int32_t sizes[] = {totals.width, totals.height, settings.cell_width,
+                                  settings.cell_height};
+    unsigned char header[map_header_size] = {map_id};
+    for (int i = 0; i < 4; ++i) header[4 + i] = static_cast<unsigned char>(sizes[i]);
+    std::size_t width = static_cast<std::size_t>(totals.width);
+    bool written = std::fwrite(header, 1, map_header_size, out) == map_header_size;
     for (std::int32_t r = 0; written && r < totals.height; ++r)
-        written = write_map_row(out, canvas_cell(0, r), static_cast<std::size_t>(totals.width));
+        written = std::fwrite(canvas_cell(0, r), cell_bytes, width, out) == width;
     if (!written) {
         std::fprintf(stderr, "%s: write error!\n", settings.program_name);
         return 1;

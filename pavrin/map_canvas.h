@@ -1,54 +1,42 @@
-// The canvas the inputs are joined on, and the reading and writing of maps
-// to and from it.
-//
-// Each map read is copied to the canvas at the cursor; the cursor then moves
-// to its right (horizontal) or below it (vertical) and the totals grow to
-// cover it. The result is the top-left part of the canvas the totals cover,
-// resized by -w/-h. Cells no input covers stay zero.
+// The canvas the inputs are joined on. Each map read is copied to it at the
+// cursor; the cursor then moves to its right (horizontal) or below it
+// (vertical) and the totals grow to cover it. The map written is the
+// top-left part of the canvas the totals cover, resized by -w/-h. Cells no
+// input covers stay zero.
 #ifndef PAVRIN_MAP_CANVAS_H
 #define PAVRIN_MAP_CANVAS_H
 
+#include <cstddef>
 #include <cstdint>
 #include <cstdio>
+
+#include "map_format.h"
 
 // Cells per canvas row and per column; a row always takes this many cells,
 // whatever the maps' widths.
 constexpr std::int32_t canvas_side = 1024;
 
-// Largest value a one-byte header size can hold.
-constexpr std::int32_t max_header_size_value = 255;
-
-struct CanvasPoint {
-    std::int32_t x;
-    std::int32_t y;
-};
-
-struct CanvasSize {
-    std::int32_t width;
-    std::int32_t height;
-};
+struct CanvasPoint { std::int32_t x, y; };
+struct CanvasSize { std::int32_t width, height; };
 
 extern unsigned char* canvas;  // canvas_side rows of canvas_side cells, row-major
 extern CanvasPoint cursor;     // where the next map's top-left cell goes
 extern CanvasSize totals;      // the result's size; write_map applies -w/-h to it
 
-// Allocates a zeroed canvas and puts the cursor and totals back to (0, 0);
-// false when the memory cannot be had (the caller reports it). Calling it
-// again releases the last canvas and the kept cell size source name; the
-// settings themselves are the caller's to reset.
+// A zeroed canvas, the cursor and totals at (0, 0); false when the memory
+// cannot be had (the caller reports it). Calling it again releases the last
+// canvas and the kept cell size source name, not the settings.
 bool init_canvas();
 
-// Reads one map from `in` onto the canvas at the cursor and moves on.
-// Returns 0, or 1 after writing a message.
+// Each of the rest returns 0, or 1 after writing a message.
+// One map read from `in` onto the canvas at the cursor, and the cursor moved on.
 int read_map(std::FILE* in, const char* name);
-
 // Refuses a result whose size with -w/-h applied, or whose cell size, the
-// header cannot hold. Returns 0, or 1 after writing a message; writes
-// nothing anywhere else, so it can run before the output is opened.
+// header cannot hold; writes nothing else, so it can run before the output
+// is opened.
 int check_result_size();
-
-// Applies -w/-h to the totals and writes the result to `out`; `output_name`
-// is nullptr for standard output. Returns 0, or 1 after writing a message.
+// -w/-h applied to the totals and the result written to `out`;
+// `output_name` is nullptr for standard output.
 int write_map(std::FILE* out, const char* output_name);
 
 #endif

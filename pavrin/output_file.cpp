@@ -17,15 +17,11 @@ constexpr int binary = O_BINARY, nonblocking = 0, quota_exceeded = ENOSPC;
 constexpr int binary = 0, nonblocking = O_NONBLOCK, quota_exceeded = EDQUOT;
 #endif
 
-static bool failed(const char* text, const OutputTexts& texts, const char* name)
+// Prints `text`, or the no-memory text where `error` is ENOMEM; always false.
+static bool failed(const char* text, const OutputTexts& texts, const char* name, int error = 0)
 {
-    std::fprintf(stderr, text, texts.program, name);
+    std::fprintf(stderr, error == ENOMEM ? texts.more_core : text, texts.program, name);
     return false;
-}
-
-static bool open_failed(int error, const OutputTexts& texts, const char* name)
-{
-    return failed(error == ENOMEM ? texts.more_core : texts.open_error, texts, name);
 }
 
 // Opens the name as fopen(name, "wb") would, so the kernel's checks on
@@ -49,10 +45,8 @@ static bool make_temp_template(const char* target, char* temp)
     if (folder + added > longest_path) return false;
     std::size_t base =
         std::min({std::strlen(target) - folder, 255 - added, longest_path - added - folder});
-    std::memcpy(temp, target, folder);
-    temp[folder] = '.';
-    std::memcpy(temp + folder + 1, target + folder, base);
-    std::memcpy(temp + folder + 1 + base, ".XXXXXX", 8);
+    std::snprintf(temp, PATH_MAX, "%.*s.%.*s.XXXXXX", int(folder), target, int(base),
+                  target + folder);
     return true;
 }
 
@@ -78,8 +72,7 @@ static int make_temp(OutputFile& out)
     return fd;
 }
 
-// Puts the temporary file in the target's place when `replace`, else
-// removes it: true when it was put there.
+// True when the temporary file took the target's place, else it is gone.
 static bool settle_temp(OutputFile& out, bool replace)
 {
     block_ending_signals(true);
@@ -89,17 +82,6 @@ static bool settle_temp(OutputFile& out, bool replace)
     block_ending_signals(false);
     out.aside = false;
     return replaced;
-}
-
-// Owner and group come before any byte is written and the mode after the
-// last: a new owner clears set-id bits, as does a write by a process that
-// could not set them itself.
-static bool given_owner(int fd, const OutputFile& out)
-{
-    struct stat now;
-    return (fstat(fd, &now) == 0 && now.st_uid == out.old.st_uid &&
-            now.st_gid == out.old.st_gid) ||
-           fchown(fd, out.old.st_uid, out.old.st_gid) == 0;
 }
 
 // How the output is written, decided once: each reason to write in place,
@@ -140,7 +122,7 @@ static bool written_in_place(const char* name, OutputFile& out, int& fd)
     if (fd < 0) return errno == EACCES || errno == EPERM || errno == EROFS;
     out.aside = true;
     // An owner or group, an ACL or an attribute a new file cannot be given.
-    if (!out.replaces || (given_owner(fd, out) && given_attributes(fd, out.target))) return false;
+    if (!out.replaces || given_attributes(fd, out.target, out.old)) return false;
     close(fd);
     fd = -1;
     settle_temp(out, false);
@@ -149,10 +131,9 @@ static bool written_in_place(const char* name, OutputFile& out, int& fd)
 
 // The output never lands on descriptor 0, 1 or 2: a message to a closed
 // standard error is lost, not written into the map, and a closed standard
-// output stays closed. With all three open no new descriptor can; else a
-// slot above 2 is held (hold_slot) before anything is created or
-// truncated, and `fd` is moved onto it where it took a low number. The
-// slot is used or given back either way.
+// output stays closed. Where one is closed, `fd` is moved onto the slot held
+// above 2 before anything was created or truncated; the slot is used or
+// given back either way.
 static int above_standard(int fd, int slot)
 {
     int low = fd, error = errno;
@@ -175,26 +156,21 @@ bool open_output(const char* name, OutputFile& out, const OutputTexts& texts)
     struct stat now;
     out.name = name ? name : "<stdout>";
     out.stream = name ? nullptr : stdout;
-    if (name && !hold_slot(slot)) return open_failed(errno, texts, name);
+    if (name && !hold_slot(slot)) return failed(texts.open_error, texts, name, errno);
     bool in_place = written_in_place(name, out, fd);
     if (!name) return true;
     if (in_place) fd = open(name, O_WRONLY | O_CREAT | binary, 0666);
     bool no_room = fd < 0 && !in_place && (errno == ENOSPC || errno == quota_exceeded);
     fd = above_standard(fd, slot);
-    int error = errno;
+    int error = fd < 0 ? errno : ENOMEM;  // whatever fdopen says
     if (fd >= 0) out.stream = fdopen(fd, "wb");
-    if (fd >= 0 && !out.stream) {
-        close(fd);
-        fd = -1;
-        error = ENOMEM;  // whatever fdopen says
-    }
-    if (fd < 0 && out.aside) settle_temp(out, false);
-    if (fd < 0 && no_room) return failed(texts.write_error, texts, name);
-    if (fd < 0) return open_failed(error, texts, name);
+    if (fd >= 0 && !out.stream) close(fd);
+    if (!out.stream && out.aside) settle_temp(out, false);
+    if (!out.stream && no_room) return failed(texts.write_error, texts, name);
+    if (!out.stream) return failed(texts.open_error, texts, name, error);
     if (out.aside || (fstat(fd, &now) == 0 && (!S_ISREG(now.st_mode) || ftruncate(fd, 0) == 0)))
         return true;
-    std::fclose(out.stream);
-    out.stream = nullptr;
+    discard_output(out);
     return failed(texts.open_error, texts, name);
 }
 

@@ -6,7 +6,6 @@
 
 #include <climits>
 #include <cstdio>
-
 #include <sys/stat.h>
 
 struct OutputFile {
@@ -28,9 +27,8 @@ struct OutputTexts {
     const char* write_error;  // no room for the temporary file; a failed flush, close or rename
 };
 
-// Run first by a program that writes through this module: raw bytes on
-// standard output, a file-size limit failing a write instead of ending the
-// process, and ending signals that remove the temporary file first.
+// Run first: raw bytes on standard output, a file-size limit failing a write
+// instead of ending the process, ending signals removing the temporary file.
 void prepare_process();
 
 // Each is false after its message. Nothing is created where the output

@@ -1,10 +1,10 @@
 #include "pavrin.h"
 
-#include <cctype>
 #include <cerrno>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 
 #include "map_canvas.h"
 #include "output_file.h"
@@ -16,10 +16,9 @@ ConcatenatorSettings concatenator_settings;
 
 static void print_usage()
 {
-    const char* name = concatenator_settings.program_name;
     std::fprintf(stderr, "* pavrin %s *\n", "$Revision: 1.6 $");
     std::fprintf(stderr, "written by quarnel-pavrin project <quarnel-pavrin@example.org>\n");
-    std::fprintf(stderr, "usage: %s [options] file...\n", name);
+    std::fprintf(stderr, "usage: %s [options] file...\n", concatenator_settings.program_name);
     std::fprintf(stderr, "option:\n");
     std::fprintf(stderr, "  -oFILE output file\n");
     std::fprintf(stderr, "  -v     verbose\n");
@@ -38,9 +37,8 @@ static std::int32_t parse_number(const char* text)
 {
     // Newer C libraries also take "0b" as a binary prefix; here the number
     // ends at the 'b', which leaves 0.
-    const char* digits = text;
-    while (std::isspace(static_cast<unsigned char>(*digits))) ++digits;
-    if (*digits == '+' || *digits == '-') ++digits;
+    const char* digits = text + std::strspn(text, " \t\n\v\f\r");
+    digits += std::strspn(digits, "+-");
     if (digits[0] == '0' && (digits[1] == 'b' || digits[1] == 'B')) return 0;
 
     long long value = std::strtoll(text, nullptr, 0);
@@ -72,19 +70,18 @@ OptionScan scan_options(int argc, char** argv)
             print_usage();
             scan.exit_status = 0;
             return scan;
-        case '-': scan.first_input = option + 1; break;
+        case '-':
+            scan.first_input = option + 1;
+            ++scan.next_input;
+            return scan;
         default:
             std::fprintf(stderr, "%s: unknown option ``%s''\n", settings.program_name, option + 1);
             print_usage();
             scan.exit_status = 1;
             return scan;
         }
-        if (scan.first_input) {
-            ++scan.next_input;
-            break;
-        }
     }
-    if (!scan.first_input && scan.next_input >= argc) {
+    if (scan.next_input >= argc) {
         print_usage();
         scan.exit_status = 1;
     }
@@ -112,36 +109,31 @@ static int read_input(const char* name)
     return status;
 }
 
-// The output is opened only now, after every input was read and the result
-// accepted, so a refused run creates nothing, and an output that is also an
-// input has been read before it is replaced. Standard output is closed like
-// a file: a failed close shows a full disk that only the last rows met.
-static int write_output()
-{
-    const char* name = concatenator_settings.output_name;
-    const OutputTexts texts = {concatenator_settings.program_name, "%s: ``%s'' open error!\n",
-                               "%s: more core!\n", "%s: write error!\n"};
-    OutputFile out;
-    if (!open_output(name, out, texts)) return 1;
-    if (write_map(out.stream, name) == 0) return close_output(out, texts) ? 0 : 1;
-    discard_output(out);
-    return 1;
-}
-
 int pavrin_main(int argc, char** argv)
 {
+    const ConcatenatorSettings& settings = concatenator_settings;
     prepare_process();
     OptionScan scan = scan_options(argc, argv);
     if (scan.exit_status >= 0) return scan.exit_status;
 
     if (!init_canvas()) {
-        std::fprintf(stderr, "%s: more core!\n", concatenator_settings.program_name);
+        std::fprintf(stderr, "%s: more core!\n", settings.program_name);
         return 1;
     }
     if (scan.first_input && read_input(scan.first_input) != 0) return 1;
     for (int next = scan.next_input; next < argc; ++next)
         if (read_input(argv[next]) != 0) return 1;
-
     if (check_result_size() != 0) return 1;
-    return write_output();
+
+    // The output is opened only now, after every input was read and the result
+    // accepted, so a refused run creates nothing, and an output that is also an
+    // input has been read before it is replaced. Standard output is closed like
+    // a file: a failed close shows a full disk that only the last rows met.
+    const OutputTexts texts = {settings.program_name, "%s: ``%s'' open error!\n",
+                               "%s: more core!\n", "%s: write error!\n"};
+    OutputFile out;
+    if (!open_output(settings.output_name, out, texts)) return 1;
+    if (write_map(out.stream, settings.output_name) == 0) return close_output(out, texts) ? 0 : 1;
+    discard_output(out);
+    return 1;
 }

@@ -1,7 +1,6 @@
 // pavrin: joins cell map files into one map, side by side or one below the
-// other, optionally resized, written to a file or to standard output.
-//
-// The driver owns the settings taken from the command line; the canvas code
+// other, optionally resized, written to a file or to standard output. The
+// driver owns the settings taken from the command line; the canvas code
 // reads them and, when an input fixes the run's cell size, sets that too.
 #ifndef PAVRIN_PAVRIN_H
 #define PAVRIN_PAVRIN_H

@@ -8,7 +8,6 @@
 #include <cstring>
 
 #include <fcntl.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 // The signals that end a process by default and may come from outside
@@ -42,8 +41,7 @@ extern "C" void remove_temp_and_resignal(int signal_number)
 static std::size_t copy_folder(const char* path, char* folder)
 {
     std::size_t length = folder_length(path);
-    std::memcpy(folder, length ? path : ".", length ? length : 1);
-    folder[length ? length : 1] = '\0';
+    std::snprintf(folder, PATH_MAX, "%.*s", length ? int(length) : 1, length ? path : ".");
     return length;
 }
 
@@ -201,16 +199,24 @@ bool marked([[maybe_unused]] const char* path, [[maybe_unused]] bool append_only
 #endif
 }
 
-// Set only where they differ, so a label the system gives every new file
-// stays; removed where only the new file has one (from the folder's default
-// ACL). A file system without them lists none. A name list or a value
-// takes up to 64 KiB.
 #if defined(__linux__)
 #include <sys/xattr.h>
 static char old_names[65536], new_names[65536], old_value[65536], new_value[65536];
+#endif
 
-bool given_attributes(int fd, const char* path)
+// Owner and group come before any byte is written and the mode after the
+// last: a new owner clears set-id bits, as does a write by a process that
+// could not set them itself. Attributes are set only where they differ, so
+// a label the system gives every new file stays; removed where only the new
+// file has one (from the folder's default ACL). A file system without them
+// lists none. A name list or a value takes up to 64 KiB.
+bool given_attributes(int fd, [[maybe_unused]] const char* path, const struct stat& old)
 {
+    struct stat now;
+    if ((fstat(fd, &now) != 0 || now.st_uid != old.st_uid || now.st_gid != old.st_gid) &&
+        fchown(fd, old.st_uid, old.st_gid) != 0)
+        return false;
+#if defined(__linux__)
     ssize_t old_length = listxattr(path, old_names, sizeof old_names);
     if (old_length < 0 && errno == ENOTSUP) old_length = 0;
     ssize_t new_length = flistxattr(fd, new_names, sizeof new_names);
@@ -225,8 +231,6 @@ bool given_attributes(int fd, const char* path)
     }
     for (char* name = new_names; name < new_names + new_length; name += std::strlen(name) + 1)
         if (getxattr(path, name, nullptr, 0) < 0 && fremovexattr(fd, name) != 0) return false;
+#endif
     return true;
 }
-#else
-bool given_attributes(int, const char*) { return true; }
-#endif

@@ -8,7 +8,6 @@
 
 #include "bytes.h"
 #include "map_canvas.h"
-#include "map_format.h"
 #include "pavrin.h"
 
 namespace {
