@@ -1,8 +1,12 @@
 #!/usr/bin/env bash
-# Checks the bash completion files in completion/: sources each one as
+# Checks the completion files in completion/. bash: sources each one as
 # bash-completion's loader would, sets COMP_WORDS and COMP_CWORD as bash does
 # for a command line, calls the function that the file registered, and
-# compares COMPREPLY with what is expected.
+# compares COMPREPLY with what is expected. zsh and fish are asked through
+# their own completion systems: zsh's compinit in an interactive shell
+# (tests/zsh_complete.zsh), which also runs the bash files through its
+# bashcompinit, and fish's complete -C. Exits 77 when all that could be
+# checked passed but zsh or fish is missing.
 #
 #   tests/completion_test.sh
 set -euo pipefail
@@ -21,7 +25,7 @@ cd "$work"
 # be offered once.
 mkdir sprites maps old.map
 touch -- walk.anm RUN.ANM notes.txt left.map right.map 'with space.map' -x -odd.anm \
-    sprites/jump.anm maps/top.map
+    sprites/jump.anm maps/top.map edit.json sheet.png
 
 # completes LINE [EXPECTED...]: completes the last word of LINE (a trailing
 # blank means an empty word) and checks COMPREPLY, in any order, against
@@ -73,6 +77,70 @@ completes "pavrin -on"            -onotes.txt     # no .map file: any file
 completes "pavrin -v left.map -"  -odd.anm -x     # options ended at left.map
 completes "pavrin -v -- -"        -odd.anm -x     # and at "--"
 
+source "$completion_dir/anm-cellmap"
+completes "anm-cellmap "                  dump build check view --help --version
+completes "anm-cellmap c"                 check
+completes "anm-cellmap dump -"            --anm --map --help
+completes "anm-cellmap build "            edit.json maps old.map sprites
+completes "anm-cellmap build -o n"        notes.txt
+completes "anm-cellmap check -Wno-c"      -Wno-cut -Wno-cell-size
+completes "anm-cellmap view --t"          --tiles= --texture=
+completes "anm-cellmap view --tiles = s"  sheet.png sprites     # bash splits at '='
+completes "anm-cellmap view --groups "
+
+# zsh and fish: LINE, then the matches they offer. zsh shows a blank in a
+# name as "\ " and a folder without its '/'.
+sorted() { printf '%s\n' "$@" | LC_ALL=C sort | paste -sd ' '; }
+zsh_lines=() zsh_wants=()
+zsh_completes() { zsh_lines+=("$1"); zsh_wants+=("$(sorted "${@:2}")"); }
+fish_completes()
+{
+    local line=$1
+    shift
+    current="fish: $line"
+    command -v fish >/dev/null || return 0
+    check "fish: \"$line\"" "$(sorted "$@")" "$(fish -c \
+        "source $completion_dir/${line%% *}.fish; complete -C '$line'" | cut -f1 | LC_ALL=C sort | paste -sd ' ')"
+}
+zsh_completes "quarnel -"               -d -s -l -r '-?'
+zsh_completes "quarnel "                walk.anm RUN.ANM -odd.anm sprites maps old.map
+zsh_completes "quarnel n"               notes.txt
+zsh_completes "quarnel walk.anm -"      -odd.anm
+zsh_completes "quarnel -- -"            -odd.anm
+zsh_completes "pavrin -"                -o -v -x -y -w -h -c '-?'
+zsh_completes "pavrin -w1"
+zsh_completes "pavrin -x wi"            'with\ space.map'
+zsh_completes "pavrin -or"              -oright.map
+zsh_completes "pavrin -v left.map -"    -odd.anm -x
+zsh_completes "anm-cellmap "            dump build check view
+zsh_completes "anm-cellmap build "      edit.json maps old.map sprites
+zsh_completes "anm-cellmap check -Wno-c" -Wno-cut -Wno-cell-size
+zsh_completes "anm-cellmap view --tiles=s" --tiles=sheet.png --tiles=sprites
+fish_completes "quarnel -"              -d -s -l -r '-?'
+fish_completes "quarnel walk.anm -"     -odd.anm -x
+fish_completes "pavrin -"               -o -v -x -y -w -h -c '-?'
+fish_completes "pavrin -w1"
+fish_completes "pavrin -or"             -oright.map
+fish_completes "pavrin -x wi"           'with space.map'
+fish_completes "pavrin -v -- -"         -odd.anm -x
+fish_completes "anm-cellmap "           dump build check view
+fish_completes "anm-cellmap check -Wno-c" -Wno-cut -Wno-cell-size
+fish_completes "anm-cellmap view --tiles=s" --tiles=sheet.png --tiles=sprites/
+if command -v zsh >/dev/null; then
+    # The bash files through bashcompinit: no error, and quarnel's files.
+    for mode in native bashcompinit; do
+        current="zsh, $mode"
+        LC_ALL=C zsh -f "$completion_dir/../tests/zsh_complete.zsh" $mode "$completion_dir" "$work/.zsh" \
+            "${zsh_lines[@]}" >"$work/.zsh-got"
+        check "zsh, $mode: nothing on standard error" "" "$(cat "$work/.zsh.err")"
+        mapfile -t got <"$work/.zsh-got"
+        for ((i = 0; i < ${#zsh_lines[@]}; i++)); do
+            [[ $mode == native || ${zsh_lines[i]} == quarnel\ @(|walk.anm -|-- -) ]] &&
+                check "zsh, $mode: \"${zsh_lines[i]}\"" "${zsh_lines[i]}"$'\t'"${zsh_wants[i]}" "${got[i]-}"
+        done
+    done
+fi
 current=
 echo "completion: $passed passed, $failed failed"
-((failed == 0))
+((failed == 0)) || exit 1
+command -v zsh >/dev/null && command -v fish >/dev/null || { echo "skipped: zsh or fish is not installed"; exit 77; }
