@@ -4,16 +4,16 @@
 # Run by the Python that runs Meson, through the variables that meson.build
 # exports (its header says how a game uses them):
 #
-#   quarnel-tables.py tables QUARNEL HEADER [-l] [-r] FILE.anm NAME.c NAME.h
-#   quarnel-tables.py wrapper FILE.anm WRAPPER
+#   quarnel-tables.py tables TEMPLATE QUARNEL HEADER [-l] [-r] FILE.anm NAME.c NAME.h
+#   quarnel-tables.py wrapper TEMPLATE FILE.anm WRAPPER
 #   quarnel-tables.py labels [-l] FILE.anm...
+#
+# TEMPLATE is make/quarnel-pavrin-template.mk, whose texts the Make fragment
+# and the CMake functions read too.
 import os
 import re
 import subprocess
 import sys
-
-TEMPLATE = os.path.join(os.path.dirname(os.path.abspath(__file__)), '..', 'make',
-                        'quarnel-pavrin-template.mk')
 
 
 def fail(text):
@@ -32,8 +32,8 @@ def label(name, lower):
 
 # One text of the template: the lines between "define quarnel_pavrin_PART_text"
 # and its "endef", with the file's name, label and header filled in.
-def template_text(part, name, table_label, header):
-    with open(TEMPLATE, 'rb') as template:
+def template_text(path, part, name, table_label, header):
+    with open(path, 'rb') as template:
         text = template.read()
     start = b'\ndefine quarnel_pavrin_' + part + b'_text\n'
     body = text[text.index(start) + len(start):]
@@ -82,17 +82,18 @@ def run_quarnel(quarnel, options, source, tables):
 
 
 def make_tables(arguments):
-    quarnel, header = arguments[:2]
-    options = [word for word in arguments[2:] if word in ('-l', '-r')]
-    source, tables, declarations = [word for word in arguments[2:] if word not in options]
+    template, quarnel, header = arguments[:3]
+    options = [word for word in arguments[3:] if word in ('-l', '-r')]
+    source, tables, declarations = [word for word in arguments[3:] if word not in options]
     name = run_quarnel(quarnel, options, source, tables)
-    write_if_changed(declarations, template_text(b'header', name, label(name, '-l' in options),
+    write_if_changed(declarations, template_text(template, b'header', name,
+                                                 label(name, '-l' in options),
                                                  os.path.basename(header)))
 
 
 def make_wrapper(arguments):
-    source, wrapper = arguments
-    write_if_changed(wrapper, template_text(b'wrapper', os.path.basename(source), b'', ''))
+    template, source, wrapper = arguments
+    write_if_changed(wrapper, template_text(template, b'wrapper', os.path.basename(source), b'', ''))
 
 
 # One label a line, in the files' order; two files whose tables would get
