@@ -88,44 +88,38 @@ completes "anm-cellmap view --t"          --tiles= --texture=
 completes "anm-cellmap view --tiles = s"  sheet.png sprites     # bash splits at '='
 completes "anm-cellmap view --groups "
 
-# zsh and fish: LINE, then the matches they offer. zsh shows a blank in a
-# name as "\ " and a folder without its '/'.
+# zsh and fish: SHELLS, LINE, then the matches offered. zsh shows a blank in
+# a name as "\ " and a folder without its '/'.
 sorted() { printf '%s\n' "$@" | LC_ALL=C sort | paste -sd ' '; }
 zsh_lines=() zsh_wants=()
-zsh_completes() { zsh_lines+=("$1"); zsh_wants+=("$(sorted "${@:2}")"); }
-fish_completes()
+asks() # SHELLS LINE EXPECTED...
 {
-    local line=$1
-    shift
+    local line=$2 want
+    want=$(sorted "${@:3}")
+    [[ $1 == *zsh* ]] && zsh_lines+=("$line") zsh_wants+=("$want")
+    [[ $1 == *fish* ]] && command -v fish >/dev/null || return 0
     current="fish: $line"
-    command -v fish >/dev/null || return 0
-    check "fish: \"$line\"" "$(sorted "$@")" "$(fish -c \
-        "source $completion_dir/${line%% *}.fish; complete -C '$line'" | cut -f1 | LC_ALL=C sort | paste -sd ' ')"
+    check "fish: \"$line\"" "$want" "$(fish -c "source $completion_dir/${line%% *}.fish; complete -C '$line'" |
+        cut -f1 | LC_ALL=C sort | paste -sd ' ')"
 }
-zsh_completes "quarnel -"               -d -s -l -r '-?'
-zsh_completes "quarnel "                walk.anm RUN.ANM -odd.anm sprites maps old.map
-zsh_completes "quarnel n"               notes.txt
-zsh_completes "quarnel walk.anm -"      -odd.anm
-zsh_completes "quarnel -- -"            -odd.anm
-zsh_completes "pavrin -"                -o -v -x -y -w -h -c '-?'
-zsh_completes "pavrin -w1"
-zsh_completes "pavrin -x wi"            'with\ space.map'
-zsh_completes "pavrin -or"              -oright.map
-zsh_completes "pavrin -v left.map -"    -odd.anm -x
-zsh_completes "anm-cellmap "            dump build check view
-zsh_completes "anm-cellmap build "      edit.json maps old.map sprites
-zsh_completes "anm-cellmap check -Wno-c" -Wno-cut -Wno-cell-size
-zsh_completes "anm-cellmap view --tiles=s" --tiles=sheet.png --tiles=sprites
-fish_completes "quarnel -"              -d -s -l -r '-?'
-fish_completes "quarnel walk.anm -"     -odd.anm -x
-fish_completes "pavrin -"               -o -v -x -y -w -h -c '-?'
-fish_completes "pavrin -w1"
-fish_completes "pavrin -or"             -oright.map
-fish_completes "pavrin -x wi"           'with space.map'
-fish_completes "pavrin -v -- -"         -odd.anm -x
-fish_completes "anm-cellmap "           dump build check view
-fish_completes "anm-cellmap check -Wno-c" -Wno-cut -Wno-cell-size
-fish_completes "anm-cellmap view --tiles=s" --tiles=sheet.png --tiles=sprites/
+asks "zsh fish" "quarnel -"                 -d -s -l -r '-?'
+asks zsh        "quarnel "                  walk.anm RUN.ANM -odd.anm sprites maps old.map
+asks zsh        "quarnel n"                 notes.txt
+asks zsh        "quarnel walk.anm -"        -odd.anm
+asks fish       "quarnel walk.anm -"        -odd.anm -x
+asks zsh        "quarnel -- -"              -odd.anm
+asks "zsh fish" "pavrin -"                  -o -v -x -y -w -h -c '-?'
+asks "zsh fish" "pavrin -w1"
+asks zsh        "pavrin -x wi"              'with\ space.map'
+asks fish       "pavrin -x wi"              'with space.map'
+asks "zsh fish" "pavrin -or"                -oright.map
+asks zsh        "pavrin -v left.map -"      -odd.anm -x
+asks fish       "pavrin -v -- -"            -odd.anm -x
+asks "zsh fish" "anm-cellmap "              dump build check view
+asks zsh        "anm-cellmap build "        edit.json maps old.map sprites
+asks "zsh fish" "anm-cellmap check -Wno-c"  -Wno-cut -Wno-cell-size
+asks zsh        "anm-cellmap view --tiles=s" --tiles=sheet.png --tiles=sprites
+asks fish       "anm-cellmap view --tiles=s" --tiles=sheet.png --tiles=sprites/
 if command -v zsh >/dev/null; then
     # The bash files through bashcompinit: no error, and quarnel's files.
     for mode in native bashcompinit; do
