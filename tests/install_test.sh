@@ -15,7 +15,9 @@ docs=$prefix/share/doc/quarnel-pavrin
 
 for file in bin/quarnel bin/pavrin share/man/man1/quarnel.1 share/man/man1/pavrin.1 \
     share/man/man5/anm-cellmap.5 share/bash-completion/completions/quarnel \
-    share/bash-completion/completions/pavrin share/doc/quarnel-pavrin/README.md \
+    share/bash-completion/completions/pavrin share/zsh/site-functions/_quarnel \
+    share/zsh/site-functions/_pavrin share/fish/vendor_completions.d/quarnel.fish \
+    share/fish/vendor_completions.d/pavrin.fish share/doc/quarnel-pavrin/README.md \
     share/doc/quarnel-pavrin/examples/anm.h share/doc/quarnel-pavrin/examples/walk.anm \
     share/doc/quarnel-pavrin/examples/make/Makefile \
     share/cmake/quarnel-pavrin/quarnel-pavrin-config.cmake \
@@ -31,7 +33,14 @@ make -s -C "$docs/examples/make" OUT="$prefix/walk" \
     QUARNEL="$prefix/bin/quarnel" PAVRIN="$prefix/bin/pavrin" >/dev/null
 "$prefix/walk/walk_demo" | grep -q '^walk.anm: 1 sprite group'
 
-# The pages render without a warning.
+# fish finds the completion where it looks in the prefix, for the tools it
+# finds there.
+if command -v fish >/dev/null; then
+    PATH=$prefix/bin:$PATH XDG_DATA_DIRS=$prefix/share fish -c 'complete -C "pavrin -"' | grep '^-x' >/dev/null
+fi
+
+# The pages render without a warning; without groff that is left unchecked.
+command -v groff >/dev/null || { echo "skipped: groff is not installed, the pages are not checked"; exit 77; }
 for page in man1/quarnel.1 man1/pavrin.1 man5/anm-cellmap.5; do
     warnings=$(groff -man -ww -z "$prefix/share/man/$page" 2>&1)
     [[ -z $warnings ]] || { echo "$page: $warnings"; exit 1; }

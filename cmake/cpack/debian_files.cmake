@@ -3,7 +3,8 @@
 # place, a machine-readable copyright file and a changelog, both under
 # /usr/share/doc/<package>, its manual pages compressed with `gzip -9n` (no
 # name or time in the header, so the bytes do not depend on the build), and
-# programs stripped as dh_strip does, of the compiler's notes too.
+# programs stripped as dh_strip does, of the compiler's notes too, and its
+# zsh completion where Debian's zsh looks.
 if(NOT CPACK_GENERATOR STREQUAL "DEB")
   return()
 endif()
@@ -79,3 +80,6 @@ endforeach()
 file(REMOVE "${doc}/LICENSE")
 write_copyright("${doc}/copyright")
 write_changelog("${doc}/changelog")
+# Debian's zsh takes a package's completion functions from vendor-completions
+# and leaves site-functions to the machine's administrator.
+file(RENAME "${root}/share/zsh/site-functions" "${root}/share/zsh/vendor-completions")
