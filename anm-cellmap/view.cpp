@@ -142,6 +142,12 @@ static bool view_map(Walk& walk, const Sheet* tiles, Picture& picture)
     unsigned char head[map_header_size];
     MapHeader header;
     if (!walk_map_head(walk, head, header)) return false;
+    // PNG has no picture of width or height 0: readers refuse one.
+    if (header.map_width == 0 || header.map_height == 0) {
+        std::fprintf(stderr, "%s: %s: no cell to draw: the map is %ux%u cells\n", program_name,
+                     walk.name, header.map_width, header.map_height);
+        return false;
+    }
     int cell_width = header.cell_width ? header.cell_width : 8;
     int cell_height = header.cell_height ? header.cell_height : 8;
     if (!make_picture(picture, std::uint64_t{header.map_width} * cell_width,
