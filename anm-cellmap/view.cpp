@@ -1,6 +1,7 @@
 #include "view.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -66,10 +67,18 @@ static std::uint32_t sheet_pixel(const Sheet& sheet, int x, int y)
 
 // ---- input and output ----
 
+// Opened here, not by stb, whose only word for a file it cannot open is
+// "can't fopen": the system's reason tells a missing file from a locked one.
 static bool load_sheet(const char* name, Sheet& sheet)
 {
+    std::FILE* file = std::fopen(name, "rb");
+    if (!file) {
+        std::fprintf(stderr, "%s: %s: %s\n", program_name, name, std::strerror(errno));
+        return false;
+    }
     int channels = 0;
-    sheet.pixels = stbi_load(name, &sheet.width, &sheet.height, &channels, 3);
+    sheet.pixels = stbi_load_from_file(file, &sheet.width, &sheet.height, &channels, 3);
+    std::fclose(file);
     if (sheet.pixels) return true;
     std::fprintf(stderr, "%s: %s: %s\n", program_name, name, stbi_failure_reason());
     return false;
