@@ -246,4 +246,16 @@ TEST_F(AnmCellmap, ViewDrawsAnAnimationsFramesWithinBounds)
     picture("some.png", 8 * 256, 2 * 256);
 }
 
+TEST_F(AnmCellmap, EveryCommandNamesLostOutputAlike)
+{
+    write_file(dir + "/walk.anm", read_file(EXAMPLES_DIR "/walk.anm"));
+    const std::vector<std::string> runs[] = {{"anm-cellmap", "dump", "walk.anm"},
+                                             {"anm-cellmap", "view", "walk.anm", "-o", "-"}};
+    for (const auto& args : runs) {
+        RunResult r = run_tool(ANM_CELLMAP_PATH, args, "", dir, "/dev/full");
+        EXPECT_EQ(r.status, 1) << args[1];
+        EXPECT_EQ(r.err, "anm-cellmap: <stdout>: write error\n") << args[1];
+    }
+}
+
 }  // namespace
