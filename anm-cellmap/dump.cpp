@@ -268,12 +268,18 @@ int run_dump()
     const char* name = cellmap_settings.files[0];
     std::FILE* file = walk_open(walk, name);
     if (!file) return 1;
-    dumper_settings.program_name = program_name;  // in quarnel's "write error!" message
+    dumper_settings.program_name = program_name;  // in the output buffer's messages
     out_start();
     bool whole = is_animation(name, cellmap_settings.format) ? dump_animation(walk)
                                                               : dump_map(walk);
     walk_close(file);
     out_flush();
     if (!whole) report_cut(walk);
-    return close_output(whole ? 0 : 1);
+    // Lost output is named as build and view name it, rather than in
+    // quarnel's words; it is the last message, after a cut.
+    if (!out_flush() || std::fclose(stdout) != 0) {
+        std::fprintf(stderr, output_texts.write_error, program_name, "<stdout>");
+        return 1;
+    }
+    return whole ? 0 : 1;
 }

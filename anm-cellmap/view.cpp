@@ -1,6 +1,7 @@
 #include "view.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -66,10 +67,18 @@ static std::uint32_t sheet_pixel(const Sheet& sheet, int x, int y)
 
 // ---- input and output ----
 
+// Opened here, not by stb, whose only word for a file it cannot open is
+// "can't fopen": the system's reason tells a missing file from a locked one.
 static bool load_sheet(const char* name, Sheet& sheet)
 {
+    std::FILE* file = std::fopen(name, "rb");
+    if (!file) {
+        std::fprintf(stderr, "%s: %s: %s\n", program_name, name, std::strerror(errno));
+        return false;
+    }
     int channels = 0;
-    sheet.pixels = stbi_load(name, &sheet.width, &sheet.height, &channels, 3);
+    sheet.pixels = stbi_load_from_file(file, &sheet.width, &sheet.height, &channels, 3);
+    std::fclose(file);
     if (sheet.pixels) return true;
     std::fprintf(stderr, "%s: %s: %s\n", program_name, name, stbi_failure_reason());
     return false;
@@ -142,6 +151,12 @@ static bool view_map(Walk& walk, const Sheet* tiles, Picture& picture)
     unsigned char head[map_header_size];
     MapHeader header;
     if (!walk_map_head(walk, head, header)) return false;
+    // PNG has no picture of width or height 0: readers refuse one.
+    if (header.map_width == 0 || header.map_height == 0) {
+        std::fprintf(stderr, "%s: %s: no cell to draw: the map is %ux%u cells\n", program_name,
+                     walk.name, header.map_width, header.map_height);
+        return false;
+    }
     int cell_width = header.cell_width ? header.cell_width : 8;
     int cell_height = header.cell_height ? header.cell_height : 8;
     if (!make_picture(picture, std::uint64_t{header.map_width} * cell_width,

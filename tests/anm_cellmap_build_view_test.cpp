@@ -246,4 +246,26 @@ TEST_F(AnmCellmap, ViewDrawsAnAnimationsFramesWithinBounds)
     picture("some.png", 8 * 256, 2 * 256);
 }
 
+// Each failure named as "anm-cellmap: NAME: ...", with status 1 and no picture.
+TEST_F(AnmCellmap, FailuresAreNamedAndLeaveNothing)
+{
+    write_file(dir + "/walk.anm", read_file(EXAMPLES_DIR "/walk.anm"));
+    write_file(dir + "/flat.map", map_bytes(3, 0, 8, 8, {}));
+    struct { std::vector<std::string> args; std::string out, err; } runs[] = {
+        {{"dump", "walk.anm"}, "/dev/full", "<stdout>: write error"},
+        {{"view", "walk.anm", "-o", "-"}, "/dev/full", "<stdout>: write error"},
+        {{"view", "flat.map", "-o", "f.png"}, "",
+         "flat.map: no cell to draw: the map is 3x0 cells"},
+        {{"view", "flat.map", "--tiles", "no.png", "-o", "f.png"}, "",
+         "no.png: No such file or directory"},
+    };
+    for (auto& r : runs) {
+        r.args.insert(r.args.begin(), "anm-cellmap");
+        RunResult got = run_tool(ANM_CELLMAP_PATH, r.args, "", dir, r.out);
+        EXPECT_EQ(got.status, 1) << r.err;
+        EXPECT_EQ(got.err, "anm-cellmap: " + r.err + "\n");
+    }
+    EXPECT_FALSE(file_exists(dir + "/f.png"));
+}
+
 }  // namespace
