@@ -52,6 +52,8 @@ Jump.anm: 1 step(s), 1 group(s), first sprite 24x40, first step 10 frames" \
     check "$dir: joined map header" "35 0 0 0 4 3 16 16" \
         "$(od -An -tu1 -N8 "$dir/maps/joined.map" | xargs)"
     check "$dir: joined map length" 32 "$(wc -c <"$dir/maps/joined.map" | xargs)"
+    [[ ! -x $prefix/bin/anm-cellmap ]] ||
+        check "$dir: quarnel-pavrin::anm-cellmap drew it" "PNG" "$(head -c 4 "$dir/maps/joined.png" | tail -c 3)"
     check "$dir: walk.anm.c is quarnel's output" "" \
         "$(cd "$src" && "$prefix/bin/quarnel" walk.anm | cmp - "$dir/tables_c_quarnel/walk.anm.c" 2>&1)"
     check "$dir: Jump.anm.c is quarnel -l -r's output" "" \
