@@ -230,14 +230,14 @@ static void put_word(unsigned char* at, std::uint32_t word)
 
 // ---- numbers ----
 
-// A whole number in `spec`'s range, as the field's bits.
-static bool field_number(Reader& r, const Value& v, const FieldSpec& spec, std::uint32_t& bits)
+// A whole number in `layout`'s range, as the field's bits.
+static bool field_number(Reader& r, const Value& v, const FieldSpec& layout, std::uint32_t& bits)
 {
-    long long low = spec.is_signed ? -(1LL << (spec.bits - 1)) : 0;
-    long long high = low + (1LL << spec.bits) - 1;
+    long long low = layout.is_signed ? -(1LL << (layout.bits - 1)) : 0;
+    long long high = low + (1LL << layout.bits) - 1;
     if (v.kind == Value::a_number && v.whole && v.number >= low && v.number <= high) {
         bits = static_cast<std::uint32_t>(v.number) &
-               static_cast<std::uint32_t>((1LL << spec.bits) - 1);
+               static_cast<std::uint32_t>((1LL << layout.bits) - 1);
         return true;
     }
     std::string range = std::to_string(low) + (low < 0 ? " to " : "-") + std::to_string(high);
@@ -275,10 +275,10 @@ static bool entry_key(Reader& r, std::string_view key)
 
 static bool entry_value(Reader& r, const Value& v)
 {
-    const FieldSpec& spec = r.kind->fields[r.field];
+    const FieldSpec& layout = r.kind->fields[r.field];
     std::uint32_t bits = 0;
-    if (!field_number(r, v, spec, bits)) return false;
-    r.words[spec.word] |= bits << spec.first;
+    if (!field_number(r, v, layout, bits)) return false;
+    r.words[layout.word] |= bits << layout.first;
     return true;
 }
 
