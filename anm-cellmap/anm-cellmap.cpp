@@ -85,9 +85,9 @@ static void print_help()
                 "                      its name (by default a name ending in .anm is an\n"
                 "                      animation, any other a cell map)\n"
                 "  -o, --output=OUT    the file to write; - is standard output\n"
-                "  -Werror             make every warning an error\n"
+                "  -Werror, -Wno-error make every warning an error, or no more\n"
                 "  -WNAME, -Wno-NAME   turn a warning on or off\n"
-                "  -Werror=NAME        make one warning an error\n"
+                "  -Werror=NAME        make one warning an error; -Wno-error=NAME keeps it one\n"
                 "  --help, --version   this text; the version\n"
                 "  --                  the arguments after it are files\n\n"
                 "Warnings: cut and nsprt (errors), sprgpno, trailing, reserved, id, cell-size.\n"
@@ -142,13 +142,13 @@ static bool parse_group_range(const char* text, unsigned& first, unsigned& last)
            first <= last;
 }
 
-// -Werror, -Werror=NAME, -Wno-error=NAME, -WNAME, -Wno-NAME.
+// -Werror, -Wno-error, -Werror=NAME, -Wno-error=NAME, -WNAME, -Wno-NAME.
 static int take_warning_option(const char* argument)
 {
     CellmapSettings& settings = cellmap_settings;
     const char* text = argument + 2;
-    if (std::strcmp(text, "error") == 0) {
-        settings.all_errors = true;
+    if (std::strcmp(text, "error") == 0 || std::strcmp(text, "no-error") == 0) {
+        settings.all_errors = text[0] == 'e';
         return -1;
     }
     bool negated = std::strncmp(text, "no-", 3) == 0;

@@ -104,6 +104,7 @@ warnings() {
     expect_check -Werror=trailing 1 "$trailing error: 1 byte after the last group [-Werror=trailing]" -Werror=trailing trailing.anm
     expect_check -Werror=id 0 "$trailing warning: 1 byte after the last group [-Wtrailing]" -Werror=id trailing.anm
     expect_check -Wno-error=trailing 0 "$trailing warning: 1 byte after the last group [-Wtrailing]" -Werror -Wno-error=trailing trailing.anm
+    expect_check -Wno-error 0 "$trailing warning: 1 byte after the last group [-Wtrailing]" -Werror -Wno-error trailing.anm
     expect_check -Wno-trailing 0 "" -Wno-trailing -Werror trailing.anm
     check "-Wno-trailing: summary" "anm-cellmap: 1 file checked: 0 errors, 0 warnings" "$(cat check.err)"
     expect_check -Wtrailing 0 "$trailing warning: 1 byte after the last group [-Wtrailing]" -Wno-trailing -Wtrailing trailing.anm
