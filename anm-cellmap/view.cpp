@@ -244,7 +244,11 @@ static bool view_animation(Walk& walk, const Sheet* texture, Picture& picture)
                      walk.name, first, walk.nspritegp - 1);
         return false;
     }
-    if (last >= walk.nspritegp) last = walk.nspritegp - 1;
+    if (last >= walk.nspritegp) {
+        last = walk.nspritegp - 1;
+        std::fprintf(stderr, "%s: %s: warning: the groups are 0-%u; %u-%u drawn\n", program_name,
+                     walk.name, last, first, last);
+    }
     std::uint64_t frames = last - first + 1;
     std::uint64_t columns = frames < frames_a_row ? frames : frames_a_row;
     if (!make_picture(picture, columns * frame_size,
