@@ -274,8 +274,10 @@ static int check_arguments(const CommandInfo& info)
     if (info.command != Command::check && settings.file_count > 1)
         return usage_error("%s: one input file only", info.name);
     int from_stdin = 0;
-    for (int i = 0; i < settings.file_count; ++i) from_stdin += !std::strcmp(settings.files[i], "-");
-    if (from_stdin > 1) return usage_error("%s: standard input (-) can be read once only", info.name);
+    for (int i = 0; i < settings.file_count; ++i)
+        from_stdin += !std::strcmp(settings.files[i], "-");
+    if (from_stdin > 1)
+        return usage_error("%s: standard input (-) can be read once only", info.name);
     bool writes = info.command == Command::build || info.command == Command::view;
     if (writes && !settings.output_name)
         return usage_error("%s: the output is given with -o OUT", info.name);
